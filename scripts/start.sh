@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Fresh machine to running wizard: set-up, build, start.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+bash scripts/build.sh
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+  echo "Built build/app/vornak-installer, but no display is available to show the wizard on (DISPLAY is not set)."
+  exit 0
+fi
+exec build/app/vornak-installer

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace vornak {
+
+// What ExtractEntry's last argument means: create the destination folder when missing.
+inline constexpr bool kCreateFolder = true;
+// What AddEntry's last argument means: 1 stores the entry compressed, 0 as it is.
+inline constexpr int kStoreCompressed = 1;
+inline constexpr int kStorePlain = 0;
+
+struct ArchiveListing {
+    std::vector<std::string> names; // entries whose names are known, as the archive spells them
+    std::size_t entryCount = 0;     // every entry the archive holds, named or not
+    bool allNamesKnown = false;     // names.size() covers entryCount
+};
+
+// The map archive operations. Every call names the archive by its path: no archive stays
+// open from one call to the next, so a failed call never leaves a half-open archive.
+// Every failure throws ArchiveError.
+class MapArchive {
+public:
+    virtual ~MapArchive() = default;
+
+    // Writes the entry's content to destFolder / entry. With createFolder, a missing
+    // destFolder is made first; without it, a missing folder is an error.
+    virtual void ExtractEntry(const std::filesystem::path& map, const std::string& entry,
+                              const std::filesystem::path& destFolder, bool createFolder) = 0;
+    virtual bool HasEntry(const std::filesystem::path& map, const std::string& entry) = 0;
+    virtual void DeleteEntry(const std::filesystem::path& map, const std::string& entry) = 0;
+    // storage: kStoreCompressed or kStorePlain.
+    virtual void AddEntry(const std::filesystem::path& map, const std::filesystem::path& file,
+                          const std::string& entry, int storage) = 0;
+
+    // What a safe install needs beyond the four.
+
+    // Throws unless the archive opens for changes ("protected" maps open only read-only).
+    virtual void CheckWritable(const std::filesystem::path& map) = 0;
+    // extraListFiles: further lists of names (one per line) for entries the map's own
+    // (listfile) does not name.
+    virtual ArchiveListing List(const std::filesystem::path& map,
+                                const std::vector<std::filesystem::path>& extraListFiles) = 0;
+    virtual std::vector<std::uint8_t> ReadEntry(const std::filesystem::path& map, const std::string& entry) = 0;
+    // Rewrites the archive without the space that removed entries left. Needs every name:
+    // returns false, changing nothing, when some stay unknown.
+    virtual bool Compact(const std::filesystem::path& map,
+                         const std::vector<std::filesystem::path>& extraListFiles) = 0;
+};
+
+} // namespace vornak

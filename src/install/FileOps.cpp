@@ -1,0 +1,177 @@
+#include "install/FileOps.h"
+
+#include "install/InstallError.h"
+
+#include <cerrno>
+#include <system_error>
+
+namespace vornak::fileops {
+namespace fs = std::filesystem;
+
+namespace {
+
+FaultHook& Hook()
+{
+    static FaultHook hook;
+    return hook;
+}
+
+std::string LastReason()
+{
+    const int err = errno;
+    return err != 0 ? std::error_code(err, std::generic_category()).message() : "unknown reason";
+}
+
+[[noreturn]] void Fail(std::string_view what, const fs::path& path, const std::string& reason)
+{
+    throw InstallError(std::string(what) + " '" + Display(path) + "': " + reason);
+}
+
+} // namespace
+
+std::string Display(const fs::path& path)
+{
+    const auto u8 = path.u8string();
+    return std::string(u8.begin(), u8.end());
+}
+
+void SetFaultHook(FaultHook hook)
+{
+    Hook() = std::move(hook);
+}
+
+void FaultPoint(std::string_view operation, const fs::path& path)
+{
+    if (Hook())
+        Hook()(operation, path);
+}
+
+bool FileExists(const fs::path& path)
+{
+    std::error_code ec;
+    return fs::is_regular_file(path, ec);
+}
+
+std::ifstream OpenForReading(const fs::path& path)
+{
+    FaultPoint("open-read", path);
+    errno = 0;
+    std::ifstream in(path, std::ios::binary);
+    if (!in.is_open())
+        Fail("Cannot open for reading", path, LastReason());
+    return in;
+}
+
+std::ofstream OpenForWriting(const fs::path& path)
+{
+    FaultPoint("open-write", path);
+    errno = 0;
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out.is_open())
+        Fail("Cannot open for writing", path, LastReason());
+    return out;
+}
+
+void CheckRead(const std::istream& in, const fs::path& path)
+{
+    FaultPoint("read", path);
+    if (in.bad() || (in.fail() && !in.eof()))
+        Fail("Cannot read", path, LastReason());
+}
+
+void CheckWrite(const std::ostream& out, const fs::path& path)
+{
+    FaultPoint("write", path);
+    if (!out.good())
+        Fail("Cannot write", path, LastReason());
+}
+
+void Close(std::ofstream& out, const fs::path& path)
+{
+    FaultPoint("close", path);
+    errno = 0;
+    out.flush();
+    const bool flushed = out.good();
+    out.close();
+    if (!flushed || out.fail())
+        Fail("Cannot finish writing", path, LastReason());
+}
+
+void CopyReplacing(const fs::path& from, const fs::path& to)
+{
+    FaultPoint("copy", to);
+    std::error_code ec;
+    fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
+    if (ec)
+        throw InstallError("Cannot copy '" + Display(from) + "' to '" + Display(to) + "': " + ec.message());
+}
+
+void RenameReplacing(const fs::path& from, const fs::path& to)
+{
+    FaultPoint("rename", to);
+    std::error_code ec;
+    fs::rename(from, to, ec);
+    if (ec)
+        throw InstallError("Cannot replace '" + Display(to) + "' with '" + Display(from) + "': " + ec.message());
+}
+
+void Remove(const fs::path& path)
+{
+    FaultPoint("remove", path);
+    std::error_code ec;
+    if (!fs::remove(path, ec) && !ec)
+        ec = std::make_error_code(std::errc::no_such_file_or_directory);
+    if (ec)
+        Fail("Cannot delete", path, ec.message());
+}
+
+void RemoveEmptyFolder(const fs::path& path)
+{
+    FaultPoint("remove-folder", path);
+    std::error_code ec;
+    if (!fs::is_directory(path, ec))
+        Fail("Cannot remove the folder", path, "it is not a folder");
+    if (!fs::is_empty(path, ec) && !ec)
+        Fail("Cannot remove the folder", path, "it holds other files");
+    if (!ec)
+        fs::remove(path, ec);
+    if (ec)
+        Fail("Cannot remove the folder", path, ec.message());
+}
+
+void CreateFolders(const fs::path& path)
+{
+    FaultPoint("create-folders", path);
+    std::error_code ec;
+    fs::create_directories(path, ec);
+    if (ec)
+        Fail("Cannot create the folder", path, ec.message());
+}
+
+std::uintmax_t FileSize(const fs::path& path)
+{
+    FaultPoint("size", path);
+    std::error_code ec;
+    const auto size = fs::file_size(path, ec);
+    if (ec)
+        Fail("Cannot read the size of", path, ec.message());
+    return size;
+}
+
+void ReplaceAtomically(const fs::path& target, const fs::path& temp,
+                       const std::function<void(std::ofstream&)>& write)
+{
+    try {
+        auto out = OpenForWriting(temp);
+        write(out);
+        CheckWrite(out, temp);
+        Close(out, temp);
+        RenameReplacing(temp, target);
+    } catch (...) {
+        std::error_code ignored;
+        fs::remove(temp, ignored);
+        throw;
+    }
+}
+
+} // namespace vornak::fileops

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <string_view>
+
+// Every file operation of the install goes through here, so that each failure carries the
+// operation, the file and the reason, and so that tests can make any one of them fail.
+namespace vornak::fileops {
+
+// True when the path names an existing regular file (never throws).
+bool FileExists(const std::filesystem::path& path);
+
+std::ifstream OpenForReading(const std::filesystem::path& path);
+std::ofstream OpenForWriting(const std::filesystem::path& path);
+
+// Throws when a read or write on the stream failed (end of file alone is not a failure).
+void CheckRead(const std::istream& in, const std::filesystem::path& path);
+void CheckWrite(const std::ostream& out, const std::filesystem::path& path);
+// Flushes and closes, then checks: a full disk often shows only here.
+void Close(std::ofstream& out, const std::filesystem::path& path);
+
+void CopyReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
+// One atomic step where source and target share a folder; replaces the target.
+void RenameReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
+void Remove(const std::filesystem::path& path);
+// Removes a folder only when it is empty, as a user's own files must never go with it.
+void RemoveEmptyFolder(const std::filesystem::path& path);
+void CreateFolders(const std::filesystem::path& path);
+std::uintmax_t FileSize(const std::filesystem::path& path);
+
+// Writes a whole new file through `temp` (beside the target) and renames it over the target,
+// so the target holds either its old or its complete new content. The temp file is removed
+// when anything fails.
+void ReplaceAtomically(const std::filesystem::path& target, const std::filesystem::path& temp,
+                       const std::function<void(std::ofstream&)>& write);
+
+// Text for messages: the path as UTF-8, whatever the platform's native encoding.
+std::string Display(const std::filesystem::path& path);
+
+// Test seam. When set, every operation above calls the hook first with its name
+// ("open-read", "open-write", "read", "write", "close", "copy", "rename", "remove",
+// "remove-folder", "create-folders", "size") and the path; a hook that throws makes
+// that operation fail as the real one would.
+using FaultHook = std::function<void(std::string_view operation, const std::filesystem::path& path)>;
+void SetFaultHook(FaultHook hook);
+// Called by layers outside this file (the archive layer) at their own failure points.
+void FaultPoint(std::string_view operation, const std::filesystem::path& path);
+
+} // namespace vornak::fileops

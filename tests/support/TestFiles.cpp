@@ -1,0 +1,80 @@
+#include "TestFiles.h"
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <random>
+#include <stdexcept>
+
+namespace vornak::test {
+namespace fs = std::filesystem;
+
+TempDir::TempDir()
+{
+    static std::atomic<unsigned> counter{0};
+    std::random_device rd;
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        auto candidate = fs::temp_directory_path() /
+            ("vornak-test-" + std::to_string(rd()) + "-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+        if (fs::create_directory(candidate)) {
+            path_ = candidate;
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a temporary folder");
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ec;
+    // Tests may leave read-only files and folders behind; make them removable first.
+    for (auto it = fs::recursive_directory_iterator(path_, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec))
+        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(path_, ec);
+}
+
+std::optional<fs::path> RealMapsDir()
+{
+    const fs::path dir = VORNAK_REALMAPS_DIR;
+    std::error_code ec;
+    if (fs::is_directory(dir / "maps", ec))
+        return dir;
+    return std::nullopt;
+}
+
+fs::path SourceDir()
+{
+    return VORNAK_SOURCE_DIR;
+}
+
+std::vector<std::uint8_t> ReadBytes(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("cannot read " + path.string());
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string ReadText(const fs::path& path)
+{
+    const auto bytes = ReadBytes(path);
+    return {bytes.begin(), bytes.end()};
+}
+
+void WriteBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!out)
+        throw std::runtime_error("cannot write " + path.string());
+}
+
+void WriteText(const fs::path& path, std::string_view text)
+{
+    WriteBytes(path, std::vector<std::uint8_t>(text.begin(), text.end()));
+}
+
+} // namespace vornak::test

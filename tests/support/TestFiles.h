@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vornak::test {
+
+// A fresh folder under the system's temp folder, removed with everything in it on destruction.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(std::string_view name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// ../shared/realmaps beside the project, or nothing where it is absent (a user's clone).
+std::optional<std::filesystem::path> RealMapsDir();
+// The project's own source folder (for Data/).
+std::filesystem::path SourceDir();
+
+std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path);
+std::string ReadText(const std::filesystem::path& path);
+void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
+void WriteText(const std::filesystem::path& path, std::string_view text);
+
+} // namespace vornak::test
+
+// Skips the running test with a clear message where the real maps are not beside the project.
+#define VORNAK_REQUIRE_REALMAPS(var)                                                                         \
+    const auto var##_opt = ::vornak::test::RealMapsDir();                                                   \
+    if (!var##_opt)                                                                                          \
+        GTEST_SKIP() << "../shared/realmaps is absent here: the real-map tests are skipped";              \
+    const std::filesystem::path var = *var##_opt
