@@ -2,7 +2,8 @@
 // time against a plain copy of the map and against the smpq tool doing the same change,
 // measures the camera line scan and rewrite, and the growth of a map over repeated installs.
 //
-//   vornak-bench run --out DIR [--data DIR] [--work DIR] [--runs-scale X]
+//   vornak-bench run --out DIR [--data DIR] [--work DIR] [--runs-scale X] [--only PARTS]
+//     PARTS: comma-separated of 0.1MB, 1MB, 8MB, 64MB, scripts, paint
 //   vornak-bench install-once APPDIR MAP      (child: one install, prints its time)
 //   vornak-bench idle                         (child: does nothing, for the memory floor)
 
@@ -16,6 +17,7 @@
 #include "install/InstallProcedure.h"
 #include "install/InstallerUi.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
@@ -28,6 +30,8 @@
 #include <thread>
 #include <string>
 #include <vector>
+
+#include <stdlib.h>
 
 namespace fs = std::filesystem;
 using namespace vornak::bench;
@@ -131,7 +135,13 @@ struct Options {
     fs::path work;
     fs::path data;
     double runsScale = 1.0;
+    std::string only; // comma-separated parts to run ("8MB,scripts"); empty runs everything
     std::string self;
+
+    bool Wants(const std::string& part) const
+    {
+        return only.empty() || ("," + only + ",").find("," + part + ",") != std::string::npos;
+    }
 };
 
 double RunSmpq(const fs::path& map, const fs::path& dataDir)
@@ -264,6 +274,33 @@ Throughput MeasureScripts(const Options& options, std::size_t bytes, int runs)
     return result;
 }
 
+#ifdef VORNAK_FIRSTPAINT_EXE
+// The window's start-up, offscreen: one warm-up start, then the timed ones.
+std::vector<double> MeasureFirstPaint(const Options& options, int runs)
+{
+    std::cerr << "[bench] window start-up to first paint\n";
+    const fs::path appDir = options.work / "paint-app";
+    FreshAppFolder(appDir, options.data);
+    if (fs::exists(VORNAK_BANNER))
+        fs::copy_file(VORNAK_BANNER, appDir / "banner.gif");
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    std::vector<double> ms;
+    for (int run = -1; run < runs; ++run) {
+        const auto spawn = std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch());
+        setenv("VORNAK_SPAWN_NS", std::to_string(spawn.count()).c_str(), 1);
+        const auto child = RunChild({VORNAK_FIRSTPAINT_EXE, appDir.string()});
+        const auto at = child.output.find("first_paint_ms=");
+        if (child.exitCode != 0 || at == std::string::npos)
+            throw std::runtime_error("the window did not paint: " + child.output);
+        if (run >= 0)
+            ms.push_back(std::stod(child.output.substr(at + 15)));
+    }
+    unsetenv("VORNAK_SPAWN_NS");
+    fs::remove_all(appDir);
+    return ms;
+}
+#endif
+
 std::string MachineLine()
 {
     std::ifstream cpuinfo("/proc/cpuinfo");
@@ -278,7 +315,7 @@ std::string MachineLine()
 }
 
 void WriteReport(const Options& options, const std::vector<SizeResult>& sizes, const Throughput& scripts,
-                 long idleRssKiB)
+                 long idleRssKiB, const std::vector<double>& firstPaintMs)
 {
     std::ostringstream md;
     md << "Machine: " << MachineLine() << ". Medians of the runs given; ratios are taken run by run "
@@ -308,11 +345,19 @@ void WriteReport(const Options& options, const std::vector<SizeResult>& sizes, c
            << s.smpqAfterTen << " |\n";
 
     const double mib = Mb(scripts.scriptBytes);
-    md << "\n| script operation (" << Fixed(mib, 1) << " MiB script) | median ms | MiB/s | runs |\n|---|---|---|---|\n";
-    md << "| `FindCameraLine` (camera line in `main`, at the end) | " << Fixed(Median(scripts.findMs), 1) << " | "
+    if (!scripts.findMs.empty())
+        md << "\n| script operation (" << Fixed(mib, 1) << " MiB script) | median ms | MiB/s | runs |\n|---|---|---|---|\n";
+    if (!scripts.findMs.empty())
+        md << "| `FindCameraLine` (camera line in `main`, at the end) | " << Fixed(Median(scripts.findMs), 1) << " | "
        << Fixed(mib / (Median(scripts.findMs) / 1000.0), 0) << " | " << scripts.findMs.size() << " |\n";
-    md << "| `ReplaceCameraLines` (four camera lines) | " << Fixed(Median(scripts.replaceMs), 1) << " | "
+    if (!scripts.findMs.empty())
+        md << "| `ReplaceCameraLines` (four camera lines) | " << Fixed(Median(scripts.replaceMs), 1) << " | "
        << Fixed(mib / (Median(scripts.replaceMs) / 1000.0), 0) << " | " << scripts.replaceMs.size() << " |\n";
+    if (!firstPaintMs.empty())
+        md << "\n| window start-up | median ms | slowest ms | runs |\n|---|---|---|---|\n"
+           << "| process spawned to the window's first paint (offscreen) | " << Fixed(Median(firstPaintMs), 1) << " | "
+           << Fixed(*std::max_element(firstPaintMs.begin(), firstPaintMs.end()), 1) << " | " << firstPaintMs.size()
+           << " |\n";
     WriteText(options.out / "results.md", md.str());
 
     std::ostringstream dat;
@@ -342,11 +387,19 @@ int RunAll(const Options& options)
                                        {"64MB", 64 * 1024 * 1024, 4 * 1024 * 1024, 7}}};
     std::vector<SizeResult> sizes;
     for (const auto& size : plan)
-        sizes.push_back(MeasureSize(options, generator, size.label, size.bytes, size.script, runs(size.runs)));
+        if (options.Wants(size.label))
+            sizes.push_back(MeasureSize(options, generator, size.label, size.bytes, size.script, runs(size.runs)));
 
-    const auto scripts = MeasureScripts(options, 50 * 1024 * 1024, runs(7));
+    Throughput scripts;
+    if (options.Wants("scripts"))
+        scripts = MeasureScripts(options, 50 * 1024 * 1024, runs(7));
     const long idle = RunChild({options.self, "idle"}).maxRssKiB;
-    WriteReport(options, sizes, scripts, idle);
+    std::vector<double> firstPaint;
+#ifdef VORNAK_FIRSTPAINT_EXE
+    if (options.Wants("paint"))
+        firstPaint = MeasureFirstPaint(options, runs(11));
+#endif
+    WriteReport(options, sizes, scripts, idle, firstPaint);
     std::cerr << "[bench] results in " << (options.out / "results.md") << "\n";
     return 0;
 }
@@ -392,6 +445,8 @@ int main(int argc, char** argv)
                     options.data = args[i + 1];
                 else if (args[i] == "--work")
                     options.work = args[i + 1];
+                else if (args[i] == "--only")
+                    options.only = args[i + 1];
                 else if (args[i] == "--runs-scale")
                     options.runsScale = std::stod(args[i + 1]);
                 else
@@ -408,7 +463,7 @@ int main(int argc, char** argv)
             options.data = fs::absolute(options.data);
             return RunAll(options);
         }
-        std::cerr << "usage: vornak-bench run --out DIR [--data DIR] [--work DIR] [--runs-scale X]\n";
+        std::cerr << "usage: vornak-bench run --out DIR [--data DIR] [--work DIR] [--runs-scale X] [--only PARTS]\n";
         return 64;
     } catch (const std::exception& e) {
         std::cerr << "vornak-bench: " << e.what() << "\n";
