@@ -85,10 +85,10 @@ endfunction
 
 function VQ_ShowHelp takes nothing returns nothing
     call DisplayTimedTextToPlayer( Player(0), 0.0, 0.0, 30.0, "You are the director. Move the Eye; the camera follows it." )
-    call DisplayTimedTextToPlayer( Player(0), 0.0, 0.0, 30.0, "-spawn stalker|brute|sheep : a creature where the Eye stands" )
+    call DisplayTimedTextToPlayer( Player(0), 0.0, 0.0, 30.0, "-spawn stalker / brute / sheep : a creature where the Eye stands" )
     call DisplayTimedTextToPlayer( Player(0), 0.0, 0.0, 30.0, "-time 0..24 : set the time of day" )
-    call DisplayTimedTextToPlayer( Player(0), 0.0, 0.0, 30.0, "-weather rain|snow|fog|sun|moon|clear" )
-    call DisplayTimedTextToPlayer( Player(0), 0.0, 0.0, 30.0, "-music human|undead|elf|victory|off|on" )
+    call DisplayTimedTextToPlayer( Player(0), 0.0, 0.0, 30.0, "-weather rain / snow / fog / sun / moon / clear" )
+    call DisplayTimedTextToPlayer( Player(0), 0.0, 0.0, 30.0, "-music human / undead / elf / victory / off / on" )
     call DisplayTimedTextToPlayer( Player(0), 0.0, 0.0, 30.0, "-help : this list" )
 endfunction
 
