@@ -3,11 +3,16 @@
 
 #include "TestFiles.h"
 
+#include "install/CameraLineTransfer.h"
+#include "install/LineReader.h"
+#include "install/LittleEndian.h"
+#include "install/MapInfoRecord.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
-#include <cstring>
 #include <map>
 #include <regex>
 #include <set>
@@ -25,50 +30,41 @@ std::filesystem::path DataFile(const char* name)
     return SourceDir() / "Data" / name;
 }
 
-// Little-endian fields with bounds checks; every read past the end throws.
+// Walks a binary file field by field; the project's little-endian helpers check bounds.
 class Cursor {
 public:
-    explicit Cursor(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
+    explicit Cursor(std::vector<std::uint8_t> bytes, std::size_t at = 0) : bytes_(std::move(bytes)), pos_(at) {}
 
-    std::string Raw(std::size_t n)
+    std::int32_t Int() { return Take(vornak::le::ReadInt32(bytes_, pos_), 4); }
+    float Float() { return Take(vornak::le::ReadFloat32(bytes_, pos_), 4); }
+    std::string Code()
     {
-        if (bytes_.size() - pos_ < n)
-            throw std::runtime_error("field past the end at " + std::to_string(pos_));
-        std::string s(bytes_.begin() + static_cast<std::ptrdiff_t>(pos_),
-                      bytes_.begin() + static_cast<std::ptrdiff_t>(pos_ + n));
-        pos_ += n;
-        return s;
-    }
-    std::int32_t Int()
-    {
-        const auto b = Raw(4);
-        std::uint32_t v = 0;
-        for (int i = 3; i >= 0; --i)
-            v = (v << 8) | static_cast<std::uint8_t>(b[static_cast<std::size_t>(i)]);
-        return static_cast<std::int32_t>(v);
-    }
-    float Float()
-    {
-        const auto bits = static_cast<std::uint32_t>(Int());
-        float f;
-        std::memcpy(&f, &bits, sizeof f);
-        return f;
+        vornak::le::ReadInt32(bytes_, pos_); // bounds
+        return Take(std::string(bytes_.begin() + Pos(), bytes_.begin() + Pos() + 4), 4);
     }
     std::string Text()
     {
-        const auto begin = bytes_.begin() + static_cast<std::ptrdiff_t>(pos_);
-        const auto end = std::find(begin, bytes_.end(), 0);
+        const auto end = std::find(bytes_.begin() + Pos(), bytes_.end(), 0);
         if (end == bytes_.end())
             throw std::runtime_error("unterminated text at " + std::to_string(pos_));
-        std::string s(begin, end);
-        pos_ += s.size() + 1;
-        return s;
+        std::string s(bytes_.begin() + Pos(), end);
+        return Take(s, s.size() + 1);
     }
-    void Skip(std::size_t ints) { Raw(4 * ints); }
-    std::size_t pos() const { return pos_; }
+    void Skip(std::size_t ints)
+    {
+        for (std::size_t i = 0; i < ints; ++i)
+            Int();
+    }
     bool AtEnd() const { return pos_ == bytes_.size(); }
 
 private:
+    std::ptrdiff_t Pos() const { return static_cast<std::ptrdiff_t>(pos_); }
+    template <typename T>
+    T Take(T value, std::size_t size)
+    {
+        pos_ += size;
+        return value;
+    }
     std::vector<std::uint8_t> bytes_;
     std::size_t pos_ = 0;
 };
@@ -79,30 +75,25 @@ std::string ReadAll(const char* name)
     return {bytes.begin(), bytes.end()};
 }
 
-// The script split at CR LF; a lone CR or LF would make the installer see other lines.
-std::vector<std::string> CrLfLines(const std::string& text)
+// The installer reads lines ending at CR or CR LF; a lone LF would merge two lines.
+bool OnlyCrLfLineEnds(const std::string& text)
 {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const auto end = text.find("\r\n", start);
-        if (end == std::string::npos)
-            throw std::runtime_error("last line has no CR LF");
-        lines.push_back(text.substr(start, end - start));
-        start = end + 2;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'))
+            return false;
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'))
+            return false;
     }
-    for (const auto& line : lines)
-        if (line.find_first_of("\r\n") != std::string::npos)
-            throw std::runtime_error("stray line end in: " + line);
-    return lines;
+    return text.ends_with("\r\n");
 }
 
-std::string Lower(std::string s)
+std::vector<std::string> Lines(const std::filesystem::path& path)
 {
-    for (auto& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return s;
+    vornak::LineReader reader(path);
+    std::vector<std::string> lines;
+    for (std::string_view line; reader.Next(line);)
+        lines.emplace_back(line);
+    return lines;
 }
 
 struct UnitObject {
@@ -115,14 +106,14 @@ std::vector<UnitObject> ReadUnitTable(Cursor& in, bool custom)
 {
     std::vector<UnitObject> table(static_cast<std::size_t>(in.Int()));
     for (auto& unit : table) {
-        unit.original = in.Raw(4);
-        unit.custom = in.Raw(4);
+        unit.original = in.Code();
+        unit.custom = in.Code();
         if (!custom) {
             EXPECT_EQ(unit.custom, std::string(4, '\0')) << unit.original;
         }
         const auto count = in.Int();
         for (std::int32_t i = 0; i < count; ++i) {
-            const auto id = in.Raw(4);
+            const auto id = in.Code();
             const auto type = in.Int();
             std::string value;
             switch (type) {
@@ -141,20 +132,17 @@ std::vector<UnitObject> ReadUnitTable(Cursor& in, bool custom)
 
 TEST(ShippedTemplates, MapInfoIsFormat18WithTheFixedRecordInPlace)
 {
-    Cursor in(ReadBytes(DataFile("war3map.w3i")));
-    EXPECT_EQ(in.Int(), 18);
-    in.Skip(2); // save count, editor version
-    for (const char* text : {"TRIGSTR_001", "TRIGSTR_002", "TRIGSTR_003", "TRIGSTR_004"})
-        EXPECT_EQ(in.Text(), text);
-    ASSERT_EQ(in.pos(), 60u) << "the four texts must take exactly 48 bytes";
+    const auto bytes = ReadBytes(DataFile("war3map.w3i"));
+    const auto record = vornak::MapInfoRecord::Parse(bytes, DataFile("war3map.w3i"));
+    EXPECT_EQ(record.formatVersion, 18);
+    EXPECT_EQ(record.texts, (std::array<std::string, 4>{"TRIGSTR_001", "TRIGSTR_002", "TRIGSTR_003", "TRIGSTR_004"}));
+    // Only four texts of 48 bytes together put the tileset where the fixed record has it.
+    EXPECT_EQ(record.offsets.tileset, 120u);
+    EXPECT_EQ(record.tileset, 'L');
+    EXPECT_GT(record.playableWidth, 0);
+    EXPECT_GT(record.playableHeight, 0);
 
-    in.Skip(8 + 4); // camera bounds and complements
-    EXPECT_GT(in.Int(), 0);
-    EXPECT_GT(in.Int(), 0);
-    in.Skip(1); // flags
-    EXPECT_EQ(in.Raw(1), "L");
-    ASSERT_EQ(in.pos(), 121u);
-
+    Cursor in(bytes, record.offsets.end);
     // The rest of format 18 must read to the very last byte.
     for (int screen = 0; screen < 2; ++screen) { // loading screen, then prologue
         in.Skip(1);
@@ -196,13 +184,14 @@ TEST(ShippedTemplates, MapInfoIsFormat18WithTheFixedRecordInPlace)
 
 TEST(ShippedTemplates, ScriptHasOneCameraLineInMainAndCrLfLineEnds)
 {
-    const auto lines = CrLfLines(ReadAll("war3map.j"));
+    EXPECT_TRUE(OnlyCrLfLineEnds(ReadAll("war3map.j")));
+    const auto lines = Lines(DataFile("war3map.j"));
     std::vector<std::size_t> cameraLines;
     std::size_t mainStart = 0, mainEnd = 0;
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (Lower(lines[i]).find("call setcamerabounds") != std::string::npos)
+        if (vornak::Encuentro(lines[i], vornak::kCameraCall))
             cameraLines.push_back(i);
-        if (lines[i].rfind("function main takes", 0) == 0)
+        if (lines[i].starts_with("function main takes"))
             mainStart = i;
         else if (mainStart != 0 && mainEnd == 0 && lines[i] == "endfunction")
             mainEnd = i;
@@ -210,6 +199,7 @@ TEST(ShippedTemplates, ScriptHasOneCameraLineInMainAndCrLfLineEnds)
     ASSERT_EQ(cameraLines.size(), 1u);
     EXPECT_GT(cameraLines[0], mainStart);
     EXPECT_LT(cameraLines[0], mainEnd);
+    EXPECT_EQ(vornak::FindCameraLine(DataFile("war3map.j")), lines[cameraLines[0]]);
 
     const std::regex start(R"(call DefineStartLocation\( \d+, ([-0-9.]+), ([-0-9.]+) \))");
     int starts = 0;
@@ -290,7 +280,8 @@ TEST(ShippedTemplates, CamerasParse)
 
 TEST(ShippedTemplates, ListFileNamesTheFiveEntries)
 {
-    const auto lines = CrLfLines(ReadAll("listw3m.txt"));
+    EXPECT_TRUE(OnlyCrLfLineEnds(ReadAll("listw3m.txt")));
+    const auto lines = Lines(DataFile("listw3m.txt"));
     const std::set<std::string> names(lines.begin(), lines.end());
     for (const char* entry : {"war3map.j", "war3map.w3u", "war3map.wts", "war3map.w3i", "war3map.w3c"})
         EXPECT_TRUE(names.count(entry)) << entry;
