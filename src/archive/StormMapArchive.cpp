@@ -26,7 +26,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Probing a name by hand teaches StormLib that name where the map's (listfile) lacks it;
+// Opening these by name teaches StormLib their names where the map's (listfile) lacks them;
 // the install handles the first five, StormLib itself the last three.
 constexpr std::array<const char*, 8> kWellKnownNames = {
     "war3map.j",  "war3map.w3u",  "war3map.wts",  "war3map.w3i",
@@ -263,8 +263,12 @@ void LearnNames(HANDLE archive, const std::vector<fs::path>& lists, const Where&
             Fail(where, "the list of names '" + fileops::Display(list) + "' cannot be read: " +
                             ReasonText(static_cast<DWORD>(error)));
     }
-    for (const char* name : kWellKnownNames)
-        SFileHasFile(archive, name);
+    // Opening by name (testing alone does not) makes StormLib keep the name.
+    for (const char* name : kWellKnownNames) {
+        HANDLE file = nullptr;
+        if (SFileOpenFileEx(archive, name, SFILE_OPEN_FROM_MPQ, &file))
+            SFileCloseFile(file);
+    }
 }
 
 // allNames also keeps StormLib's stand-in names for entries it cannot name.
