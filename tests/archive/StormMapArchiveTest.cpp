@@ -271,9 +271,15 @@ TEST_F(StormMapArchiveTest, ProtectedAndReadOnlyMapsAreRefusedUnchanged)
         SCOPED_TRACE(static_cast<int>(damage));
         const auto map = Map(Simple().Damaged(damage), "damaged.w3m");
         const auto before = ReadBytes(map);
-        ErrorOf([&] { archive_.CheckWritable(map); });
+        const auto error = ErrorOf([&] { archive_.CheckWritable(map); });
         ErrorOf([&] { archive_.AddEntry(map, file, "war3map.w3u", kStoreCompressed); });
+        ErrorOf([&] { archive_.DeleteEntry(map, "war3map.j"); });
         EXPECT_EQ(ReadBytes(map), before);
+        if (damage == MapBuilder::Damage::BogusHeaderSize) {
+            // Like a "protected" map: StormLib reads it but will not change it.
+            EXPECT_TRUE(Contains(error.reason(), "the map is protected")) << error.what();
+            EXPECT_EQ(archive_.ReadEntry(map, "war3map.w3e"), RandomBytes(9000, 2));
+        }
     }
 
     const auto map = Map(Simple(), "readonly.w3m");
