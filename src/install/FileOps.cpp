@@ -35,6 +35,11 @@ std::string Display(const fs::path& path)
     return std::string(u8.begin(), u8.end());
 }
 
+fs::path PathFromUtf8(std::string_view text)
+{
+    return fs::path(std::u8string(text.begin(), text.end()));
+}
+
 void SetFaultHook(FaultHook hook)
 {
     Hook() = std::move(hook);

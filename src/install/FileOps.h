@@ -39,6 +39,8 @@ void ReplaceAtomically(const std::filesystem::path& target, const std::filesyste
 
 // Text for messages: the path as UTF-8, whatever the platform's native encoding.
 std::string Display(const std::filesystem::path& path);
+// The window hands paths over as UTF-8 text.
+std::filesystem::path PathFromUtf8(std::string_view text);
 
 // Test seam. When set, every operation above calls the hook first with its name
 // ("open-read", "open-write", "read", "write", "close", "copy", "rename", "remove",

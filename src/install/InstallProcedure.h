@@ -4,6 +4,7 @@
 #include "install/InstallerUi.h"
 
 #include <filesystem>
+#include <string>
 
 namespace vornak {
 
@@ -21,6 +22,9 @@ public:
     InstallResult Run(const std::filesystem::path& map);
 
 private:
+    void ExtractFromMap(const std::filesystem::path& map, const std::string& entry,
+                        const std::filesystem::path& scratch);
+
     std::filesystem::path appDir_;
     MapArchive& archive_;
     InstallerUi& ui_;

@@ -1,0 +1,131 @@
+#include "install/InstallProcedure.h"
+
+#include "archive/ArchiveError.h"
+#include "install/AppPaths.h"
+#include "install/CameraLineTransfer.h"
+#include "install/FileOps.h"
+#include "install/InstallError.h"
+#include "install/InstallTexts.h"
+#include "install/MapInfoTransfer.h"
+#include "install/StagedMapUpdate.h"
+
+#include <array>
+#include <string_view>
+
+namespace vornak {
+namespace fs = std::filesystem;
+
+namespace {
+
+struct RequiredTemplate {
+    std::string_view suffix;
+    std::string_view message;
+};
+
+constexpr std::array<RequiredTemplate, 4> kFirstTemplates = {{
+    {"\\Data\\war3map.j", texts::kMissingScript},
+    {"\\Data\\war3map.w3u", texts::kMissingUnits},
+    {"\\Data\\war3map.wts", texts::kMissingStrings},
+    {"\\Data\\war3map.w3i", texts::kMissingInfo},
+}};
+
+// Removes what this install extracted into the scratch folder when a step fails before
+// the folder is gone; a user's own files there stay.
+class ScratchCleanup {
+public:
+    explicit ScratchCleanup(fs::path folder) : folder_(std::move(folder)) {}
+    ~ScratchCleanup()
+    {
+        if (done_)
+            return;
+        std::error_code ignored;
+        fs::remove(folder_ / "war3map.w3i", ignored);
+        fs::remove(folder_ / "war3map.j", ignored);
+        if (fs::is_empty(folder_, ignored))
+            fs::remove(folder_, ignored);
+    }
+    void Done() { done_ = true; }
+
+private:
+    fs::path folder_;
+    bool done_ = false;
+};
+
+} // namespace
+
+InstallProcedure::InstallProcedure(fs::path appDir, MapArchive& archive, InstallerUi& ui)
+    : appDir_(std::move(appDir))
+    , archive_(archive)
+    , ui_(ui)
+{
+}
+
+InstallResult InstallProcedure::Run(const fs::path& map)
+{
+    const auto path = [this](std::string_view suffix) { return AppPath(appDir_, suffix); };
+
+    ui_.ShowBusyPointer();
+
+    for (const auto& required : kFirstTemplates) {
+        if (!fileops::FileExists(path(required.suffix))) {
+            ui_.ShowRequiredFile(std::string(required.message));
+            ui_.Unload();
+            return InstallResult::ProgramEnded;
+        }
+    }
+
+    // A map that cannot take the change is refused before anything is touched.
+    StagedMapUpdate update(map, archive_, {path("\\Data\\listw3m.txt")});
+    update.CheckMapCanChange();
+
+    const auto scratch = path("\\Data\\temp");
+    ScratchCleanup cleanup(scratch);
+
+    ExtractFromMap(map, "war3map.w3i", scratch);
+    const KeptMapInfo kept = TakeMapInfo(scratch / "war3map.w3i", ui_);
+    fileops::Remove(scratch / "war3map.w3i");
+
+    ExtractFromMap(map, "war3map.j", scratch);
+    const std::string cameraLine = FindCameraLine(scratch / "war3map.j");
+    fileops::Remove(scratch / "war3map.j");
+    fileops::RemoveEmptyFolder(scratch);
+    cleanup.Done();
+
+    WriteTemplateInfo(path("\\Data\\war3map.w3i"), kept);
+    ReplaceCameraLines(path("\\Data\\war3map.j"), path("\\Data\\war3map.j2"), cameraLine);
+
+    if (!fileops::FileExists(path("\\Data\\war3map.w3c"))) {
+        ui_.ShowRequiredFile(std::string(texts::kMissingCameras));
+        ui_.Unload();
+        return InstallResult::ProgramEnded;
+    }
+
+    update.ReplaceEntries(appDir_ / "Data");
+
+    ui_.ShowFinishedPage();
+    return InstallResult::Installed;
+}
+
+void InstallProcedure::ExtractFromMap(const fs::path& map, const std::string& entry, const fs::path& scratch)
+{
+    try {
+        archive_.ExtractEntry(map, entry, scratch, kCreateFolder);
+    } catch (const ArchiveError&) {
+        // Say plainly when the map simply lacks the entry: a Lua-scripted map has no war3map.j.
+        bool holdsEntry = true;
+        try {
+            holdsEntry = archive_.HasEntry(map, entry);
+        } catch (const ArchiveError&) {
+        }
+        if (!holdsEntry) {
+            const std::string mapName = fileops::Display(map);
+            if (entry == "war3map.j")
+                throw InstallError("The map '" + mapName +
+                                   "' has no war3map.j script (a map scripted in Lua cannot take the VQ MOD).");
+            throw InstallError("The map '" + mapName + "' has no " + entry + ": it is not a Warcraft III map.");
+        }
+        throw;
+    }
+}
+
+} // namespace vornak

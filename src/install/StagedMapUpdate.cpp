@@ -1,0 +1,154 @@
+#include "install/StagedMapUpdate.h"
+
+#include "install/FileOps.h"
+#include "install/InstallError.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace vornak {
+namespace fs = std::filesystem;
+
+namespace {
+
+bool SameEntryName(std::string_view a, std::string_view b)
+{
+    // Archive names are looked up without regard to case or to the kind of slash.
+    const auto fold = [](char c) {
+        if (c == '/')
+            return '\\';
+        return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    };
+    return a.size() == b.size() &&
+        std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return fold(x) == fold(y); });
+}
+
+std::vector<std::uint8_t> ReadWholeFile(const fs::path& path)
+{
+    auto in = fileops::OpenForReading(path);
+    std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    fileops::CheckRead(in, path);
+    return bytes;
+}
+
+bool IsWritable(fs::perms perms)
+{
+    return (perms & fs::perms::owner_write) != fs::perms::none;
+}
+
+} // namespace
+
+StagedMapUpdate::StagedMapUpdate(fs::path map, MapArchive& archive, std::vector<fs::path> extraListFiles)
+    : map_(std::move(map))
+    , staged_(StagedPathFor(map_))
+    , archive_(archive)
+{
+    for (auto& list : extraListFiles)
+        if (fileops::FileExists(list))
+            extraListFiles_.push_back(std::move(list));
+}
+
+StagedMapUpdate::~StagedMapUpdate()
+{
+    DiscardStaged();
+}
+
+fs::path StagedMapUpdate::StagedPathFor(const fs::path& map)
+{
+    auto staged = map;
+    staged += ".vqinstall";
+    return staged;
+}
+
+void StagedMapUpdate::CheckMapCanChange()
+{
+    const std::string name = fileops::Display(map_);
+    std::error_code ec;
+    const auto status = fs::status(map_, ec);
+    if (!fs::exists(status))
+        throw InstallError("The map '" + name + "' does not exist.");
+    if (fs::is_directory(status))
+        throw InstallError("The map '" + name + "' is a folder, not a map file.");
+    if (!fs::is_regular_file(status))
+        throw InstallError("The map '" + name + "' is not a file.");
+    if (!IsWritable(status.permissions()))
+        throw InstallError("The map '" + name + "' is read-only: it cannot be changed.");
+
+    auto folder = map_.parent_path();
+    if (folder.empty())
+        folder = fs::current_path();
+    const auto folderStatus = fs::status(folder, ec);
+    if (ec || !IsWritable(folderStatus.permissions()))
+        throw InstallError("The folder of the map '" + name + "' is read-only: the map cannot be changed.");
+    // The permission bits do not tell everything (read-only media, access lists): try it.
+    try {
+        auto probe = fileops::OpenForWriting(staged_);
+        fileops::Close(probe, staged_);
+        stagedExists_ = true;
+    } catch (const InstallError&) {
+        throw InstallError("The folder of the map '" + name + "' cannot be written: the map cannot be changed.");
+    }
+    DiscardStaged();
+
+    archive_.CheckWritable(map_);
+}
+
+void StagedMapUpdate::ReplaceEntries(const fs::path& dataFolder)
+{
+    const ArchiveListing before = archive_.List(map_, extraListFiles_);
+
+    stagedExists_ = true;
+    fileops::CopyReplacing(map_, staged_);
+
+    for (const auto entry : kModEntries) {
+        const std::string name(entry);
+        if (archive_.HasEntry(staged_, name))
+            archive_.DeleteEntry(staged_, name);
+    }
+    for (const auto entry : kModEntries) {
+        const std::string name(entry);
+        archive_.AddEntry(staged_, dataFolder / name, name, kStoreCompressed);
+    }
+    // Without every name known the space of the old entries stays; the install still holds.
+    archive_.Compact(staged_, extraListFiles_);
+
+    Verify(before, dataFolder);
+
+    std::error_code ec;
+    fs::permissions(staged_, fs::status(map_).permissions(), ec);
+    fileops::RenameReplacing(staged_, map_);
+    stagedExists_ = false;
+}
+
+void StagedMapUpdate::Verify(const ArchiveListing& before, const fs::path& dataFolder)
+{
+    const std::string name = fileops::Display(map_);
+    for (const auto entry : kModEntries) {
+        const std::string entryName(entry);
+        if (archive_.ReadEntry(staged_, entryName) != ReadWholeFile(dataFolder / entryName))
+            throw InstallError("The changed map '" + name + "' did not read back correctly: its " + entryName +
+                               " differs from the modification's. The map was left as it was.");
+    }
+
+    const ArchiveListing after = archive_.List(staged_, extraListFiles_);
+    for (const auto& old : before.names) {
+        const bool kept = std::any_of(after.names.begin(), after.names.end(),
+                                      [&](const std::string& now) { return SameEntryName(old, now); });
+        if (!kept)
+            throw InstallError("The changed map '" + name + "' lost its entry '" + old +
+                               "'. The map was left as it was.");
+    }
+    if (after.entryCount < before.entryCount)
+        throw InstallError("The changed map '" + name + "' holds fewer entries than before. The map was left as it was.");
+}
+
+void StagedMapUpdate::DiscardStaged() noexcept
+{
+    if (!stagedExists_)
+        return;
+    std::error_code ignored;
+    fs::remove(staged_, ignored);
+    stagedExists_ = false;
+}
+
+} // namespace vornak

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "archive/MapArchive.h"
+
+#include <array>
+#include <filesystem>
+#include <string_view>
+#include <vector>
+
+namespace vornak {
+
+// The five entries the modification replaces, in the order they are always handled.
+inline constexpr std::array<std::string_view, 5> kModEntries = {"war3map.j", "war3map.w3u", "war3map.wts",
+                                                                "war3map.w3i", "war3map.w3c"};
+
+// Replaces the modification's entries all or nothing: the changes go into a copy beside the
+// map, which is compacted, read back and checked, and only then renamed over the map in one
+// step. Until that rename the map is byte for byte as it was; the copy never outlives a failure.
+class StagedMapUpdate {
+public:
+    StagedMapUpdate(std::filesystem::path map, MapArchive& archive,
+                    std::vector<std::filesystem::path> extraListFiles);
+    ~StagedMapUpdate();
+    StagedMapUpdate(const StagedMapUpdate&) = delete;
+    StagedMapUpdate& operator=(const StagedMapUpdate&) = delete;
+
+    // Throws InstallError (or ArchiveError) unless the map is an existing file that can be
+    // replaced: writable, in a writable folder, and an archive that opens for changes.
+    void CheckMapCanChange();
+
+    // Deletes and re-adds the five entries from the files of the same names in dataFolder.
+    void ReplaceEntries(const std::filesystem::path& dataFolder);
+
+    static std::filesystem::path StagedPathFor(const std::filesystem::path& map);
+
+private:
+    void Verify(const ArchiveListing& before, const std::filesystem::path& dataFolder);
+    void DiscardStaged() noexcept;
+
+    std::filesystem::path map_;
+    std::filesystem::path staged_;
+    MapArchive& archive_;
+    std::vector<std::filesystem::path> extraListFiles_;
+    bool stagedExists_ = false;
+};
+
+} // namespace vornak
