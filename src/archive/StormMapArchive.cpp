@@ -98,13 +98,18 @@ std::string LastReason()
 // StormLib reads prefixes such as "map:", "http:" or "flat-file://" at the start of a
 // name as stream providers; an absolute path starts with "/" or a drive, so it is always
 // taken as the plain file it names.
+template <typename Char>
+std::basic_string<Char> PathAs(const fs::path& path)
+{
+    if constexpr (std::is_same_v<Char, fs::path::value_type>)
+        return path.native(); // wide on Windows Unicode builds, UTF-8 bytes elsewhere
+    else
+        return path.string();
+}
+
 std::basic_string<TCHAR> StormPath(const fs::path& path)
 {
-    const fs::path absolute = fs::absolute(path);
-    if constexpr (std::is_same_v<TCHAR, fs::path::value_type>)
-        return absolute.native();
-    else
-        return absolute.string();
+    return PathAs<TCHAR>(fs::absolute(path));
 }
 
 fs::path EntryFileName(const std::string& entry)
@@ -481,16 +486,28 @@ bool StormMapArchive::Compact(const fs::path& map, const std::vector<fs::path>& 
             return false;
         }
         entriesBefore = listing.entryCount;
-        fileops::FaultPoint("archive-compact", map);
-        if (!SFileCompactArchive(archive.get(), nullptr, false)) {
-            const DWORD error = GetLastError();
-            if (error == ERROR_UNKNOWN_FILE_NAMES) {
-                archive.Close(where);
-                return false;
+        // StormLib writes the compacted archive to "<map>.tmp" and renames it over the map,
+        // which leaves the map with a new file's permissions.
+        std::error_code ec;
+        const fs::perms perms = fs::status(map, ec).permissions();
+        fs::path temp = map;
+        temp += ".tmp";
+        try {
+            fileops::FaultPoint("archive-compact", map);
+            if (!SFileCompactArchive(archive.get(), nullptr, false)) {
+                const DWORD error = GetLastError();
+                if (error == ERROR_UNKNOWN_FILE_NAMES) {
+                    archive.Close(where);
+                    return false;
+                }
+                Fail(where, ReasonText(error));
             }
-            Fail(where, ReasonText(error));
+        } catch (...) {
+            fs::remove(temp, ec);
+            throw;
         }
         archive.Save(map, where);
+        fs::permissions(map, perms, ec);
     }
 
     // Compaction rewrites every entry: make sure each one still reads back.

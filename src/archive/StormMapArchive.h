@@ -14,6 +14,11 @@ namespace vornak {
 // "protectors" leave them) and read-only files are refused for every change, before
 // anything is written.
 //
+// Compact writes the new archive to "<map>.tmp" beside the map and renames it over the
+// map (StormLib's way); the map keeps its permissions, and a failed compaction removes the
+// temporary file. A process killed during compaction leaves the map whole and may leave
+// "<map>.tmp".
+//
 // Each call offers the install's fault-injection hook (fileops::FaultPoint) these points,
 // with the map's path: "archive-open", "archive-read", "archive-extract", "archive-delete",
 // "archive-add", "archive-grow", "archive-flush", "archive-compact".

@@ -229,6 +229,7 @@ TEST_F(StormMapArchiveTest, CompactionBringsTheSizeBackAfterReplaceCycles)
     const auto script = File("war3map.j", Bytes(TypicalScript(options)));
     const auto info = File("war3map.w3i", RandomBytes(121, 8));
 
+    fs::permissions(map, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     std::uintmax_t afterFirst = 0;
     for (int cycle = 0; cycle < 10; ++cycle) {
         archive_.DeleteEntry(map, "war3map.j");
@@ -240,6 +241,8 @@ TEST_F(StormMapArchiveTest, CompactionBringsTheSizeBackAfterReplaceCycles)
             afterFirst = fs::file_size(map);
     }
     EXPECT_LE(fs::file_size(map), afterFirst);
+    EXPECT_EQ(fs::status(map).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_.path()), fs::directory_iterator()), 3); // no leftovers
     EXPECT_EQ(archive_.ReadEntry(map, "war3map.j"), Bytes(TypicalScript(options)));
     EXPECT_EQ(archive_.ReadEntry(map, "war3map.w3e").size(), options.fillerBytes / options.fillerEntries);
     const auto bytes = ReadBytes(map);
