@@ -169,8 +169,15 @@ public:
         const DWORD flags = access == Access::Read ? STREAM_FLAG_READ_ONLY : 0;
         if (!SFileOpenArchive(StormPath(map).c_str(), 0, flags, &handle_))
             Fail(where, "the map cannot be opened: " + LastReason());
-        if (access == Access::Change)
-            RefuseProtected(where);
+        if (access == Access::Change) {
+            try {
+                RefuseProtected(where);
+            } catch (...) {
+                // No destructor runs for an object whose constructor throws.
+                SFileCloseArchive(std::exchange(handle_, nullptr));
+                throw;
+            }
+        }
     }
     ~StormArchive()
     {
