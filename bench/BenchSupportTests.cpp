@@ -83,12 +83,14 @@ TEST(BenchContent, StructuredDataCompressesAndNoiseDoesNot)
     fs::remove(file);
 }
 
-TEST(BenchProcess, ChildExitCodeOutputAndMemory)
+TEST(BenchProcess, ChildExitCodeOutputAndTime)
 {
     const auto ok = RunChild({"sh", "-c", "echo hello; exit 3"});
     EXPECT_EQ(ok.exitCode, 3);
     EXPECT_EQ(ok.output, "hello\n");
-    EXPECT_GT(ok.maxRssKiB, 0);
+    const auto busy = RunChild({"sh", "-c", "i=0; while [ $i -lt 20000 ]; do i=$((i+1)); done"});
+    EXPECT_GT(busy.cpuMs, 1.0);
+    EXPECT_GE(busy.wallMs, busy.cpuMs * 0.5);
     EXPECT_THROW(RunChild({"/nonexistent/program"}), std::runtime_error);
 }
 

@@ -57,7 +57,10 @@ ChildOutcome RunChild(const std::vector<std::string>& argv, const std::filesyste
     if (wait4(pid, &status, 0, &usage) != pid)
         throw std::runtime_error("wait for " + argv[0] + " failed");
     outcome.wallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    outcome.maxRssKiB = usage.ru_maxrss;
+    // The child's rusage maximum resident set is not used: a spawned child's takes in the
+    // parent's memory from before the exec. Its times are its own.
+    const auto ms = [](const timeval& t) { return static_cast<double>(t.tv_sec) * 1000.0 + t.tv_usec / 1000.0; };
+    outcome.cpuMs = ms(usage.ru_utime) + ms(usage.ru_stime);
     if (WIFEXITED(status))
         outcome.exitCode = WEXITSTATUS(status);
     return outcome;

@@ -11,7 +11,7 @@ namespace vornak::bench {
 struct ChildOutcome {
     int exitCode = -1;        // -1 when the child did not exit normally
     double wallMs = 0;        // from spawn to reaped
-    long maxRssKiB = 0;       // peak resident set of the child alone
+    double cpuMs = 0;         // user and system time of the child
     std::string output;       // what it wrote to standard output
 };
 
