@@ -103,3 +103,33 @@ TEST(RealMapInstall, EveryRealMapInstallsOrIsRefusedUnchanged)
 
 } // namespace
 } // namespace vornak
+
+namespace vornak {
+namespace {
+
+// Removed entries leave holes that the archive does not reuse; compaction must keep a map
+// from growing with every install.
+TEST(RealMapInstall, TenInstallsLeaveTheMapNoLargerThanTheFirst)
+{
+    VORNAK_REQUIRE_REALMAPS(realmaps);
+    const auto shipped = test::SourceDir() / "Data";
+    test::TempDir dir;
+    const auto app = dir / "app";
+    fs::create_directories(app);
+    fs::copy(shipped, app / "Data", fs::copy_options::recursive);
+    const auto map = dir / "Ponds.w3x";
+    fs::copy_file(realmaps / "maps" / "war3net_2_Ponds_v1.4.w3x", map);
+    fs::permissions(map, fs::perms::owner_write, fs::perm_options::add);
+
+    StormMapArchive archive({app / "Data" / "listw3m.txt"});
+    test::RecordingInstallerUi ui;
+    InstallProcedure procedure(app, archive, ui);
+    ASSERT_EQ(procedure.Run(map), InstallResult::Installed);
+    const auto afterFirst = fs::file_size(map);
+    for (int i = 2; i <= 10; ++i)
+        ASSERT_EQ(procedure.Run(map), InstallResult::Installed) << "install " << i;
+    EXPECT_EQ(fs::file_size(map), afterFirst);
+}
+
+} // namespace
+} // namespace vornak
