@@ -167,7 +167,7 @@ struct SizeResult {
     std::size_t entries = 0;
     Series copy, smpq, install;
     std::vector<long> installRssKiB;
-    std::map<std::string, std::vector<double>> spentMs; // per archive operation, one value a run
+    std::vector<std::map<std::string, double>> spentMs; // per run: ms per archive operation
     std::uintmax_t afterFirst = 0, afterTen = 0, smpqAfterFirst = 0, smpqAfterTen = 0;
 };
 
@@ -243,11 +243,16 @@ std::map<std::string, double> SpentByOperation(const std::string& output)
     return spent;
 }
 
-// Copies a program folder as it stands, its rewritten templates included.
+// Copies a program folder as it stands, its rewritten templates included, with their times:
+// the map records the time of each file added to it, so a copy with new times would not be
+// the folder that installed the map.
 void CopyAppFolder(const fs::path& from, const fs::path& to)
 {
     fs::remove_all(to);
     fs::copy(from, to, fs::copy_options::recursive);
+    for (const auto& item : fs::recursive_directory_iterator(from))
+        if (item.is_regular_file())
+            fs::last_write_time(to / fs::relative(item.path(), from), item.last_write_time());
 }
 
 // first: each run installs into a fresh copy of the generated map, with fresh templates.
@@ -288,8 +293,7 @@ SizeResult MeasureScenario(const Options& options, const GeneratedMap& map, bool
         const auto child = RunInstallChild(options, appDir, installMap);
         result.install.Add({Field(child.output, "install_ms"), Field(child.output, "cpu_ms")});
         result.installRssKiB.push_back(static_cast<long>(Field(child.output, "peak_kib")));
-        for (const auto& [operation, ms] : SpentByOperation(child.output))
-            result.spentMs[operation].push_back(ms);
+        result.spentMs.push_back(SpentByOperation(child.output));
     }
 
     if (!reinstall) {
@@ -443,8 +447,12 @@ void WriteReport(const Options& options, const std::vector<SizeResult>& sizes, c
         md << "\n### Where the install's time goes (wall-clock ms, medians; archive calls through StormLib)\n\n"
               "| map | install | ";
         std::vector<std::string> operations;
-        for (const auto& [operation, values] : sizes.front().spentMs)
-            operations.push_back(operation);
+        for (const auto& s : sizes)
+            for (const auto& run : s.spentMs)
+                for (const auto& [operation, ms] : run)
+                    if (std::find(operations.begin(), operations.end(), operation) == operations.end())
+                        operations.push_back(operation);
+        std::sort(operations.begin(), operations.end());
         for (const auto& operation : operations)
             md << operation << " | ";
         md << "everything else |\n|---|---|";
@@ -455,14 +463,14 @@ void WriteReport(const Options& options, const std::vector<SizeResult>& sizes, c
             md << "| " << s.label << " | " << Fixed(Median(s.install.wall), 1) << " | ";
             std::vector<double> rest = s.install.wall;
             for (const auto& operation : operations) {
-                const auto found = s.spentMs.find(operation);
-                if (found == s.spentMs.end() || found->second.size() != rest.size()) {
-                    md << "- | ";
-                    continue;
+                // An operation a run did not call (compaction) counts 0 there.
+                std::vector<double> ms;
+                for (std::size_t i = 0; i < s.spentMs.size(); ++i) {
+                    const auto found = s.spentMs[i].find(operation);
+                    ms.push_back(found == s.spentMs[i].end() ? 0.0 : found->second);
+                    rest[i] -= ms.back();
                 }
-                md << Fixed(Median(found->second), 1) << " | ";
-                for (std::size_t i = 0; i < rest.size(); ++i)
-                    rest[i] -= found->second[i];
+                md << Fixed(Median(ms), 1) << " | ";
             }
             md << Fixed(Median(rest), 1) << " |\n";
         }
@@ -483,9 +491,9 @@ void WriteReport(const Options& options, const std::vector<SizeResult>& sizes, c
               "| target equal | smpq sequence: after the first | after ten |\n|---|---|---|---|---|---|---|\n";
         for (const auto& s : sizes)
             if (s.afterFirst != 0)
-            md << "| " << s.label << " | " << s.mapBytes << " | " << s.afterFirst << " | " << s.afterTen << " | "
-               << Verdict(s.afterTen == s.afterFirst) << " | " << s.smpqAfterFirst << " | " << s.smpqAfterTen
-               << " |\n";
+                md << "| " << s.label << " | " << s.mapBytes << " | " << s.afterFirst << " | " << s.afterTen << " | "
+                   << Verdict(s.afterTen == s.afterFirst) << " | " << s.smpqAfterFirst << " | " << s.smpqAfterTen
+                   << " |\n";
     }
 
     if (!scripts.findMs.empty()) {
