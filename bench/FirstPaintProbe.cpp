@@ -21,6 +21,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -67,6 +68,11 @@ int main(int argc, char** argv)
         return 64;
     }
     const std::int64_t spawnNs = std::stoll(spawn);
+    // Without its list file the window would stop at a message box and wait for a click.
+    if (!std::filesystem::is_regular_file(std::filesystem::path(argv[1]) / "Data" / "listw3m.txt")) {
+        std::fprintf(stderr, "%s/Data/listw3m.txt is missing\n", argv[1]);
+        return 1;
+    }
 
     // The same start-up as the program's own main().
     QApplication app(argc, argv);
@@ -82,10 +88,8 @@ int main(int argc, char** argv)
     vornak::wizard::Form1 window({std::filesystem::path(argv[1]), boxes, fileDialog, programEnd, *archive});
     boxes.SetParent(&window);
     fileDialog.SetParent(&window);
-    if (!window.Load()) {
-        std::fprintf(stderr, "the window did not start: is %s/Data/listw3m.txt there?\n", argv[1]);
+    if (!window.Load())
         return 1;
-    }
     FirstPaintWatch watch(window, spawnNs);
     window.installEventFilter(&watch);
     window.show();
