@@ -9,6 +9,7 @@ trap 'rm -rf "$inc"' EXIT
 for h in /usr/include/StormLib.h /usr/include/StormPort.h /usr/include/tomcrypt*.h /usr/include/tommath*.h; do
   [ -e "$h" ] && ln -s "$h" "$inc/"
 done
+shopt -s nullglob
 status=0
 for f in src/archive/*.cpp src/install/*.cpp; do
   if ! "$cxx" -std=c++20 -fsyntax-only -Wall -Wextra -Wpedantic -Werror -DUNICODE -D_UNICODE -Isrc -I"$inc" "$f"; then

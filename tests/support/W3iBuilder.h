@@ -1,0 +1,38 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vornak::test {
+
+// The bytes of a war3map.w3i for tests: set the fields, call Build(). Formats 27 and later
+// get the game version block before the texts. Everything after the tileset byte of a real
+// file (player, force and upgrade tables...) is stood in for by `trailing`.
+struct W3iBuilder {
+    std::int32_t format = 25;
+    std::int32_t saveCount = 7;
+    std::int32_t editorVersion = 6052;
+    std::array<std::int32_t, 4> gameVersion = {1, 31, 1, 12164}; // written for format >= 27 only
+    // Name, author, description, recommended players; each is followed by a zero byte.
+    std::array<std::string, 4> texts = {"TRIGSTR_001", "TRIGSTR_004", "TRIGSTR_003", "TRIGSTR_002"};
+    std::array<float, 8> cameraBounds = {-2816.0f, -3328.0f, 2816.0f, 2816.0f,
+                                         -2816.0f, 2816.0f, 2816.0f, -3328.0f};
+    std::array<std::int32_t, 4> cameraComplements = {6, 6, 4, 8};
+    std::int32_t playableWidth = 52;
+    std::int32_t playableHeight = 52;
+    std::int32_t flags = 0x9c14;
+    std::uint8_t tileset = 'L';
+    std::vector<std::uint8_t> trailing = {0x00, 0x00, 0x00, 0x00, 0xff, 0xff, 0xff, 0xff, 'T', 'R', 'I',
+                                          'G', 'S', 'T', 'R', '_', '0', '0', '5', 0x00, 0x7f, 0x80};
+
+    std::vector<std::uint8_t> Build() const;
+
+    // Where the fields land in Build()'s bytes.
+    std::size_t TextsOffset() const;
+    std::size_t CameraBoundsOffset() const;
+    std::size_t TilesetOffset() const { return CameraBoundsOffset() + 60; }
+};
+
+} // namespace vornak::test
