@@ -45,7 +45,7 @@ const char* const kWelcome =
     "of the gameplay in Real-Time, from the creation and modification of units to change the weather "
     "time or the music. You will be able to spawn your imagination to the other players in any role "
     "adventure you can imagine.";
-const char* const kWebAddress = "www.vq-mod.example";
+const char* const kWebAddress = "http://www.vornakmod-project.example";
 
 QString Text(const char* text)
 {
@@ -233,7 +233,7 @@ void Form1::BuildWindow()
 void Form1::BuildPage0()
 {
     QWidget* page = frameStep_[0];
-    AddLabel(page, "Label1", 14, 6, 155, 15, Text("Vornak MOD Installer, made by \xC2\xA9"), kBold);
+    AddLabel(page, "Label1", 14, 6, 155, 15, Text("Welcome to Vornak MOD \xC2\xA9"), kBold);
     AddLabel(page, "Label8", 170, 6, 51, 13, Text("Iker Lanz"),
              LabelStyle().Bold().Colour(QColor(0, 0, 255)).AutoSize());
     AddLabel(page, "Label14", 224, 6, 3, 13, Text("."), LabelStyle().Bold().Colour(QColor(0, 0, 0)).AutoSize());

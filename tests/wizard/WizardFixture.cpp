@@ -1,5 +1,7 @@
 #include "WizardFixture.h"
 
+#include "W3iBuilder.h"
+
 #include <QApplication>
 #include <QGuiApplication>
 #include <QTest>
@@ -36,10 +38,9 @@ void WizardTest::WriteListFile()
 namespace {
 std::vector<std::uint8_t> InfoRecord(char tileset)
 {
-    // Zero camera bounds and sizes are valid values; only the tileset letter matters here.
-    std::vector<std::uint8_t> record(140, 0);
-    record[120] = static_cast<std::uint8_t>(tileset);
-    return record;
+    vornak::test::W3iBuilder info;
+    info.tileset = static_cast<std::uint8_t>(tileset);
+    return info.Build();
 }
 
 std::vector<std::uint8_t> Bytes(const std::string& text)
@@ -61,7 +62,7 @@ void WizardTest::WriteTemplates()
     vornak::test::WriteText(data / "war3map.w3c", "template cameras");
 }
 
-fs::path WizardTest::WriteMap(const std::string& name)
+fs::path WizardTest::WriteMap(const std::string& name, char tileset)
 {
     const fs::path map = appDir / "maps" / name;
     fs::create_directories(map.parent_path());
@@ -71,7 +72,7 @@ fs::path WizardTest::WriteMap(const std::string& name)
                                   "endfunction\r\n")},
               {"war3map.w3u", Bytes("map units")},
               {"war3map.wts", Bytes("map strings")},
-              {"war3map.w3i", InfoRecord('A')},
+              {"war3map.w3i", InfoRecord(tileset)},
               {"war3map.w3c", Bytes("map cameras")},
               {"war3map.w3e", Bytes("terrain")}});
     return map;

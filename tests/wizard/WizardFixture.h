@@ -37,7 +37,7 @@ protected:
     void WriteListFile();
     void WriteTemplates();
     // A map in the fake archive's format holding the five entries, with its own camera line.
-    std::filesystem::path WriteMap(const std::string& name);
+    std::filesystem::path WriteMap(const std::string& name, char tileset = 'A');
 
     // Start-up as the program does it: load, and show only when the program goes on.
     bool Start();

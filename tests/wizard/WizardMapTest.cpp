@@ -127,6 +127,21 @@ TEST_F(WizardTest, WholeJourneyInstallsTheModIntoTheMapAndEndsOnFinish)
     EXPECT_THAT(programEnd.exitCodes, ElementsAre(0));
 }
 
+TEST_F(WizardTest, AnUnknownTilesetIsWarnedAboutAndTheInstallGoesOn)
+{
+    WriteTemplates();
+    ASSERT_TRUE(Start());
+    GoToBackupPage(WriteMap("Odd.w3m", 'z'));
+    ClickVisible(Button("Command2"));
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].title, "Tileset Problem");
+    EXPECT_EQ(boxes.shown[0].icon, QMessageBox::Critical);
+    EXPECT_EQ(boxes.shown[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    EXPECT_TRUE(boxes.shown[0].text.startsWith("The installer has found some problems with the Tileset"));
+    EXPECT_EQ(PageInFront(), 4);
+    EXPECT_FALSE(programEnd.Ended());
+}
+
 TEST_F(WizardTest, AMissingTemplateEndsTheProgramInsideTheInstall)
 {
     WriteTemplates();
