@@ -468,6 +468,10 @@ void Form1::Command6_Click()
 {
     Guarded([this] {
         MakeBackup(root_->text().toStdString());
+        // Disabling the focused button would pass the focus on to a button of a covered page,
+        // which Enter would then press; Enter stays with Next instead.
+        if (command6_->hasFocus())
+            command2_->setFocus();
         command6_->setEnabled(false);
         ShowBox(Text(texts::kBackupTitle), Text(texts::kBackupDone), QMessageBox::NoIcon);
     });

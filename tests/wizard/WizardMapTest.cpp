@@ -1,5 +1,6 @@
 #include "WizardFixture.h"
 
+#include <QApplication>
 #include <QTest>
 
 namespace vornak::wizard::test {
@@ -63,6 +64,7 @@ TEST_F(WizardTest, BackupCopiesTheMapOncePerBrowseAndReplacesAnOlderCopy)
     const fs::path backup = appDir / "maps" / "Arena_BackUp.w3m";
     EXPECT_EQ(ReadBytes(backup), ReadBytes(map));
     EXPECT_FALSE(Button("Command6")->isEnabled());
+    EXPECT_EQ(QApplication::focusWidget(), Button("Command2")) << "Enter would press a covered button";
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].title, "BackUp");
     EXPECT_EQ(boxes.shown[0].text, "BackUp Succesfully Done!");
