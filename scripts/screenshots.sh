@@ -39,6 +39,7 @@ mkdir -p "$work/maps"
 map=$work/maps/Arena.w3m
 if [ -f ../shared/realmaps/maps/gowc3_test_roc.w3m ]; then
   cp ../shared/realmaps/maps/gowc3_test_roc.w3m "$map"
+  chmod u+w "$map"   # the shared copies are read-only
 else
   (cd "$app/Data" && smpq -c -q -M 1 "$map" war3map.j war3map.w3i war3map.w3c war3map.wts war3map.w3u)
 fi
@@ -55,6 +56,7 @@ wait_window() { # exact title
 press() { # window-id key
   xdotool windowactivate --sync "$1" >/dev/null 2>&1 || true
   xdotool key --clearmodifiers "$2"
+  sleep 0.5   # an access key presses its button after a short animation
 }
 click() { # window-id x y (client coordinates)
   xdotool mousemove --window "$1" "$2" "$3" click 1
@@ -80,21 +82,23 @@ win=$(wait_window "Vornak MOD Installer")
 echo "$win" >"$work/wid"
 shot page0-welcome "$win"
 
-press "$win" Return                       # Next
+press "$win" alt+n                        # Next
 click "$win" 384 144                      # ". . ." opens the file dialog
 sleep 1.5
+dialog=$(xdotool getactivewindow)
 xdotool type --delay 15 "$map"
 xdotool key Return
+for _ in $(seq 40); do xdotool getwindowname "$dialog" >/dev/null 2>&1 || break; sleep 0.1; done
 shot page1-map "$win"
 
-press "$win" Return                       # Next
+press "$win" alt+n                        # Next (Enter would press the focused ". . .")
 shot page2-backup "$win"
 click "$win" 244 177                      # Backup
 box=$(wait_window "BackUp")
 shot backup-box "$box"
 press "$box" Return
 
-press "$win" Return                       # Next: install (gdb takes page 3 on the way)
+press "$win" alt+n                        # Next: install (gdb takes page 3 on the way)
 for _ in $(seq 60); do [ -f "$out/page3-installing.png" ] && break; sleep 0.25; done
 sleep 2
 shot page4-finished "$win"

@@ -233,8 +233,8 @@ void Form1::BuildWindow()
 void Form1::BuildPage0()
 {
     QWidget* page = frameStep_[0];
-    AddLabel(page, "Label1", 14, 6, 155, 15, Text("Welcome to Vornak MOD \xC2\xA9"), kBold);
-    AddLabel(page, "Label8", 170, 6, 51, 13, Text("Iker Lanz"),
+    AddLabel(page, "Label1", 14, 6, 155, 15, Text("Welcome to the Vornak MOD \xC2\xA9"), kBold);
+    AddLabel(page, "Label8", 170, 6, 51, 13, Text("Iker Lanza"),
              LabelStyle().Bold().Colour(QColor(0, 0, 255)).AutoSize());
     AddLabel(page, "Label14", 224, 6, 3, 13, Text("."), LabelStyle().Bold().Colour(QColor(0, 0, 0)).AutoSize());
     AddLabel(page, "Label3", 12, 32, 413, 69, Text(kWelcome), kRegular);
@@ -320,7 +320,7 @@ void Form1::BuildPage5()
     const QColor black(0, 0, 0), grey(128, 128, 128), olive(64, 64, 0), lightOlive(128, 128, 0);
     const Credit credits[] = {
         {0, 14, 32, "VQ MOD Leader:", red, true},
-        {1, 14, 44, "Iker Lanz", pink, false},
+        {1, 14, 44, "Iker Lanza", pink, false},
         {7, 14, 66, "VQ System", green, true},
         {8, 14, 78, "Marta Quiles", lightGreen, false},
         {9, 14, 94, "Manuals && Guides", purple, true},

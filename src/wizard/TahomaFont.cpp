@@ -26,15 +26,10 @@ bool TahomaFont::Ensure(const QStringList& searchFolders)
     if (HasTahoma())
         return true;
     for (const QString& folder : searchFolders) {
-        const QDir dir(folder);
-        bool added = false;
-        // The bold face is a file of its own; without it Qt would embolden the regular one.
-        for (const char* file : {"tahoma.ttf", "tahomabd.ttf"}) {
-            const QString path = dir.filePath(QString::fromLatin1(file));
-            if (QFileInfo::exists(path) && QFontDatabase::addApplicationFont(path) >= 0)
-                added = true;
-        }
-        if (added && HasTahoma())
+        // Only the regular face: Wine's bold file has bold spacing but regular-weight glyphs, so
+        // bold labels would not look bold. Qt emboldens the regular face instead.
+        const QString path = QDir(folder).filePath(QStringLiteral("tahoma.ttf"));
+        if (QFileInfo::exists(path) && QFontDatabase::addApplicationFont(path) >= 0 && HasTahoma())
             return true;
     }
     return false;
