@@ -80,7 +80,12 @@ fs::path WizardTest::WriteMap(const std::string& name, char tileset)
 
 bool WizardTest::Start()
 {
-    form = std::make_unique<Form1>(WizardServices{appDir.path(), boxes, dialog, programEnd, archive});
+    return Start(archive);
+}
+
+bool WizardTest::Start(MapArchive& archiveToUse)
+{
+    form = std::make_unique<Form1>(WizardServices{appDir.path(), boxes, dialog, programEnd, archiveToUse});
     if (!form->Load())
         return false;
     form->show();

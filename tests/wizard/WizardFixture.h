@@ -41,6 +41,7 @@ protected:
 
     // Start-up as the program does it: load, and show only when the program goes on.
     bool Start();
+    bool Start(MapArchive& archiveToUse);
 
     template <class T>
     T* Find(const char* name) const
