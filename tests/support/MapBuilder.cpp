@@ -187,12 +187,6 @@ MapBuilder& MapBuilder::Damaged(Damage damage)
     return *this;
 }
 
-MapBuilder& MapBuilder::TruncatedTo(std::size_t size)
-{
-    truncatedTo_ = size;
-    return *this;
-}
-
 std::vector<std::uint8_t> MapBuilder::Build() const
 {
     std::vector<Item> items = items_;
@@ -284,9 +278,6 @@ std::vector<std::uint8_t> MapBuilder::Build() const
     PutU32(out, mpq + 20, blockOffset);
     PutU32(out, mpq + 24, hashSize);
     PutU32(out, mpq + 28, static_cast<std::uint32_t>(items.size()));
-
-    if (truncatedTo_ && *truncatedTo_ < out.size())
-        out.resize(*truncatedTo_);
     return out;
 }
 
@@ -330,8 +321,7 @@ std::string TypicalScript(const TypicalMapOptions& options)
 MapBuilder TypicalMap(const TypicalMapOptions& options)
 {
     MapBuilder builder;
-    if (options.hm3wHeader)
-        builder.Hm3wHeader();
+    builder.Hm3wHeader();
     std::mt19937 random(options.seed);
 
     builder.CompressedEntry("war3map.j", TypicalScript(options));

@@ -39,8 +39,6 @@ public:
     // The block table states `size` as the entry's unpacked size; its data stays as given.
     MapBuilder& StatedSize(std::string_view name, std::uint32_t size);
     MapBuilder& Damaged(Damage damage);
-    // The written file ends after `size` bytes.
-    MapBuilder& TruncatedTo(std::size_t size);
 
     std::vector<std::uint8_t> Build() const;
     void WriteTo(const std::filesystem::path& path) const;
@@ -63,7 +61,6 @@ private:
     std::optional<std::uint32_t> hashTableSize_;
     bool listFile_ = true;
     Damage damage_ = Damage::None;
-    std::optional<std::size_t> truncatedTo_;
 };
 
 // A map as an editor leaves it, made quickly: HM3W header, war3map.j (globals, config and
@@ -82,7 +79,6 @@ struct TypicalMapOptions {
     std::size_t fillerBytes = 64 * 1024; // filler entries together
     std::size_t fillerEntries = 8;
     bool withW3u = true;
-    bool hm3wHeader = true;
     std::uint32_t seed = 1;
 };
 MapBuilder TypicalMap(const TypicalMapOptions& options);
