@@ -20,19 +20,6 @@ void PutInt32(std::vector<std::uint8_t>& out, std::int32_t value)
 
 } // namespace
 
-std::size_t W3iBuilder::TextsOffset() const
-{
-    return format >= 27 ? 28 : 12;
-}
-
-std::size_t W3iBuilder::CameraBoundsOffset() const
-{
-    std::size_t at = TextsOffset();
-    for (const auto& text : texts)
-        at += text.size() + 1;
-    return at;
-}
-
 std::vector<std::uint8_t> W3iBuilder::Build() const
 {
     std::vector<std::uint8_t> out;

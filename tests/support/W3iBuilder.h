@@ -28,11 +28,6 @@ struct W3iBuilder {
                                           'G', 'S', 'T', 'R', '_', '0', '0', '5', 0x00, 0x7f, 0x80};
 
     std::vector<std::uint8_t> Build() const;
-
-    // Where the fields land in Build()'s bytes.
-    std::size_t TextsOffset() const;
-    std::size_t CameraBoundsOffset() const;
-    std::size_t TilesetOffset() const { return CameraBoundsOffset() + 60; }
 };
 
 } // namespace vornak::test
