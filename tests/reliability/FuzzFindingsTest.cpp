@@ -1,0 +1,45 @@
+// Inputs the fuzz targets found wanting, cut down to what matters, so the faults stay fixed.
+
+#include "TestFiles.h"
+#include "install/CameraLineTransfer.h"
+
+#include <gtest/gtest.h>
+
+namespace vornak::test {
+namespace {
+
+struct CameraFinding {
+    const char* label;
+    const char* script;
+    const char* cameraLine;
+};
+
+// A call on the line that opens or closes main (behind a comment) was skipped altogether,
+// so a script whose only call stood there gave no camera line at all.
+const CameraFinding kCameraFindings[] = {
+    {"CallOnTheLineOpeningMain",
+     "function main takes nothing returns nothing // CALL SETCAMERABOUNDS(1, 2)\r\n    call Foo()\r\nendfunction\r\n",
+     "function main takes nothing returns nothing // CALL SETCAMERABOUNDS(1, 2)"},
+    {"CallOnTheLineClosingMain",
+     "function main takes nothing returns nothing\r\n    call Foo()\r\nendfunction // call SetCameraBounds(3)\r\n",
+     "endfunction // call SetCameraBounds(3)"},
+    {"CallInsideMainStillWins",
+     "function main takes nothing returns nothing // call SetCameraBounds(1)\r\n"
+     "    call SetCameraBounds(2)\r\nendfunction\r\n",
+     "    call SetCameraBounds(2)"},
+};
+
+class CameraLineFinding : public ::testing::TestWithParam<CameraFinding> {};
+
+TEST_P(CameraLineFinding, IsFound)
+{
+    TempDir dir;
+    WriteText(dir / "war3map.j", GetParam().script);
+    EXPECT_EQ(FindCameraLine(dir / "war3map.j"), GetParam().cameraLine);
+}
+
+INSTANTIATE_TEST_SUITE_P(Fuzz, CameraLineFinding, ::testing::ValuesIn(kCameraFindings),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+} // namespace
+} // namespace vornak::test
