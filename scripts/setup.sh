@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config git
   qt6-base-dev libgl-dev
-  libstorm-dev smpq libtomcrypt-dev libtommath-dev
+  libstorm-dev smpq libtomcrypt-dev libtommath-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   clang-14 libfuzzer-14-dev libclang-rt-14-dev

@@ -1,0 +1,571 @@
+#include "archive/StormMapArchive.h"
+
+#include "archive/ArchiveError.h"
+#include "install/FileOps.h"
+
+#include <StormLib.h>
+
+#if defined(VORNAK_STORMLIB_SYSTEM_TOMCRYPT)
+// StormLib built against the system libtomcrypt leaves the big-number provider to the
+// program; without one, signing a map with a weak "(signature)" crashes on save.
+#define LTM_DESC
+#include <tomcrypt.h>
+#endif
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <fstream>
+#include <string_view>
+#include <system_error>
+#include <type_traits>
+#include <utility>
+
+namespace vornak {
+namespace fs = std::filesystem;
+
+namespace {
+
+// Opening these by name teaches StormLib their names where the map's (listfile) lacks them;
+// the install handles the first five, StormLib itself the last three.
+constexpr std::array<const char*, 8> kWellKnownNames = {
+    "war3map.j",  "war3map.w3u",  "war3map.wts",  "war3map.w3i",
+    "war3map.w3c", "(listfile)", "(attributes)", "(signature)",
+};
+
+constexpr DWORD kReadChunk = 64 * 1024;
+
+// What a failure is about: every ArchiveError carries these three.
+struct Where {
+    std::string operation;
+    std::string map;
+    std::string entry;
+};
+
+[[noreturn]] void Fail(const Where& where, const std::string& reason)
+{
+    throw ArchiveError(where.operation, where.map, where.entry, reason);
+}
+
+std::string PlatformMessage(DWORD code)
+{
+#if defined(_WIN32)
+    return std::system_category().message(static_cast<int>(code));
+#else
+    // Off Windows, StormLib reports errno values.
+    return std::generic_category().message(static_cast<int>(code));
+#endif
+}
+
+// StormLib's last error in words, with its number for anyone who must look further.
+std::string ReasonText(DWORD code)
+{
+    std::string text;
+    switch (code) {
+    case ERROR_SUCCESS: text = "the archive library gave no reason"; break;
+    case ERROR_FILE_NOT_FOUND: text = "file or entry not found"; break;
+    case ERROR_ACCESS_DENIED: text = "access denied: the archive can only be read"; break;
+    case ERROR_INVALID_HANDLE: text = "invalid handle"; break;
+    case ERROR_NOT_ENOUGH_MEMORY: text = "not enough memory"; break;
+    case ERROR_NOT_SUPPORTED: text = "not supported for this archive"; break;
+    case ERROR_INVALID_PARAMETER: text = "invalid parameter"; break;
+    case ERROR_DISK_FULL: text = "the disk is full, or the archive has no room for another entry"; break;
+    case ERROR_ALREADY_EXISTS: text = "the entry already exists"; break;
+    case ERROR_INSUFFICIENT_BUFFER: text = "a buffer was too small"; break;
+    case ERROR_BAD_FORMAT: text = "not a map archive: no valid MPQ header was found"; break;
+    case ERROR_NO_MORE_FILES: text = "no more entries"; break;
+    case ERROR_HANDLE_EOF: text = "unexpected end of file: the archive is cut short"; break;
+    case ERROR_CAN_NOT_COMPLETE: text = "the operation could not be completed"; break;
+    case ERROR_FILE_CORRUPT: text = "the archive is damaged"; break;
+    case ERROR_AVI_FILE: text = "the file is a video, not a map archive"; break;
+    case ERROR_UNKNOWN_FILE_KEY: text = "the entry's encryption key is unknown"; break;
+    case ERROR_CHECKSUM_ERROR: text = "the entry's data fails its checksum: the archive is damaged"; break;
+    case ERROR_INTERNAL_FILE: text = "not allowed on the archive's own internal entries"; break;
+    case ERROR_BASE_FILE_MISSING: text = "the base of a patched entry is missing"; break;
+    case ERROR_MARKED_FOR_DELETE: text = "the entry is marked as deleted"; break;
+    case ERROR_FILE_INCOMPLETE: text = "the entry's data is incomplete"; break;
+    case ERROR_UNKNOWN_FILE_NAMES: text = "the names of some entries are unknown"; break;
+    default: text = PlatformMessage(code); break;
+    }
+    return text + " (error " + std::to_string(code) + ")";
+}
+
+std::string LastReason()
+{
+    return ReasonText(GetLastError());
+}
+
+// StormLib reads prefixes such as "map:", "http:" or "flat-file://" at the start of a
+// name as stream providers; an absolute path starts with "/" or a drive, so it is always
+// taken as the plain file it names.
+template <typename Char>
+std::basic_string<Char> PathAs(const fs::path& path)
+{
+    if constexpr (std::is_same_v<Char, fs::path::value_type>)
+        return path.native(); // wide on Windows Unicode builds, UTF-8 bytes elsewhere
+    else
+        return path.string();
+}
+
+std::basic_string<TCHAR> StormPath(const fs::path& path)
+{
+    return PathAs<TCHAR>(fs::absolute(path));
+}
+
+fs::path EntryFileName(const std::string& entry)
+{
+    return fs::path(std::u8string(entry.begin(), entry.end()));
+}
+
+// StormLib names entries it cannot name "File00000012.xxx" (index and a guessed extension).
+bool IsPseudoName(std::string_view name)
+{
+    if (name.size() < 14 || name.substr(0, 4) != "File" || name[12] != '.')
+        return false;
+    return std::all_of(name.begin() + 4, name.begin() + 12,
+                       [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; });
+}
+
+void EnsureSigningMath()
+{
+#if defined(VORNAK_STORMLIB_SYSTEM_TOMCRYPT)
+    static const bool ready = [] {
+        if (ltc_mp.name == nullptr)
+            ltc_mp = ltm_desc;
+        return true;
+    }();
+    (void)ready;
+#endif
+}
+
+enum class Access { Read, Change };
+
+// The map path must name an existing regular file; a change also needs it writable.
+// These are tested here, in our own words, before StormLib is asked.
+void RequireMapFile(const fs::path& map, Access access, const Where& where)
+{
+    std::error_code ec;
+    const fs::file_status status = fs::status(map, ec);
+    if (ec && status.type() != fs::file_type::not_found)
+        Fail(where, "the map file cannot be examined: " + ec.message());
+    if (status.type() == fs::file_type::not_found)
+        Fail(where, "the map file does not exist");
+    if (status.type() == fs::file_type::directory)
+        Fail(where, "the path names a folder, not a map file");
+    if (status.type() != fs::file_type::regular)
+        Fail(where, "the path names no regular file");
+    if (access == Access::Change && (status.permissions() & fs::perms::owner_write) == fs::perms::none)
+        Fail(where, "the map file is read-only");
+}
+
+// One open archive; closes on every path out. Save() and Close() check what closing
+// reports, as StormLib writes its tables only then.
+class StormArchive {
+public:
+    StormArchive(const fs::path& map, Access access, const Where& where)
+    {
+        EnsureSigningMath();
+        fileops::FaultPoint("archive-open", map);
+        const DWORD flags = access == Access::Read ? STREAM_FLAG_READ_ONLY : 0;
+        if (!SFileOpenArchive(StormPath(map).c_str(), 0, flags, &handle_))
+            Fail(where, "the map cannot be opened: " + LastReason());
+        if (access == Access::Change) {
+            try {
+                RefuseProtected(where);
+            } catch (...) {
+                // No destructor runs for an object whose constructor throws.
+                SFileCloseArchive(std::exchange(handle_, nullptr));
+                throw;
+            }
+        }
+    }
+    ~StormArchive()
+    {
+        if (handle_ != nullptr)
+            SFileCloseArchive(handle_);
+    }
+    StormArchive(const StormArchive&) = delete;
+    StormArchive& operator=(const StormArchive&) = delete;
+
+    HANDLE get() const { return handle_; }
+
+    void Save(const fs::path& map, const Where& where)
+    {
+        fileops::FaultPoint("archive-flush", map);
+        if (!SFileFlushArchive(handle_))
+            Fail(where, "the changed map cannot be saved: " + LastReason());
+        Close(where);
+    }
+
+    void Close(const Where& where)
+    {
+        HANDLE handle = std::exchange(handle_, nullptr);
+        if (!SFileCloseArchive(handle))
+            Fail(where, "the map cannot be closed: " + LastReason());
+    }
+
+private:
+    // StormLib opens maps with damaged or deliberately bogus tables only for reading;
+    // it must not be asked to change them.
+    void RefuseProtected(const Where& where)
+    {
+        DWORD flags = 0;
+        if (!SFileGetFileInfo(handle_, SFileMpqFlags, &flags, sizeof(flags), nullptr))
+            Fail(where, "the map's state cannot be read: " + LastReason());
+        if ((flags & (MPQ_FLAG_READ_ONLY | MPQ_FLAG_MALFORMED)) != 0)
+            Fail(where, "the map is protected: its archive tables are damaged or deliberately malformed, "
+                        "so it can be read but not changed");
+    }
+
+    HANDLE handle_ = nullptr;
+};
+
+class StormFile {
+public:
+    StormFile(HANDLE archive, const std::string& entry, const Where& where)
+        : where_(where)
+    {
+        if (!SFileOpenFileEx(archive, entry.c_str(), SFILE_OPEN_FROM_MPQ, &handle_))
+            Fail(where_, "the entry cannot be opened: " + LastReason());
+        size_ = SFileGetFileSize(handle_, nullptr);
+        if (size_ == SFILE_INVALID_SIZE)
+            Fail(where_, "the entry's size cannot be read: " + LastReason());
+    }
+    ~StormFile()
+    {
+        if (handle_ != nullptr)
+            SFileCloseFile(handle_);
+    }
+    StormFile(const StormFile&) = delete;
+    StormFile& operator=(const StormFile&) = delete;
+
+    DWORD size() const { return size_; }
+
+    // Hands the content to sink(data, count) a chunk at a time: entries may be large.
+    template <typename Sink>
+    void ReadAll(Sink&& sink)
+    {
+        std::vector<char> buffer(std::min<DWORD>(size_, kReadChunk));
+        DWORD left = size_;
+        while (left > 0) {
+            const DWORD want = std::min<DWORD>(left, kReadChunk);
+            DWORD got = 0;
+            if (!SFileReadFile(handle_, buffer.data(), want, &got, nullptr) || got != want)
+                Fail(where_, "the entry's data cannot be read: " + LastReason());
+            sink(buffer.data(), got);
+            left -= got;
+        }
+    }
+
+    // Reads the first and the last chunk only.
+    void ReadEnds()
+    {
+        std::vector<char> buffer(std::min<DWORD>(size_, kReadChunk));
+        const DWORD want = static_cast<DWORD>(buffer.size());
+        for (DWORD offset : {DWORD{0}, size_ - want}) {
+            DWORD got = 0;
+            if (SFileSetFilePointer(handle_, static_cast<LONG>(offset), nullptr, FILE_BEGIN) == SFILE_INVALID_POS ||
+                (want > 0 && (!SFileReadFile(handle_, buffer.data(), want, &got, nullptr) || got != want)))
+                Fail(where_, "the entry's data cannot be read: " + LastReason());
+        }
+    }
+
+private:
+    Where where_;
+    HANDLE handle_ = nullptr;
+    DWORD size_ = 0;
+};
+
+// The archive's lists of names: its (listfile), the given lists and the names probed.
+void LearnNames(HANDLE archive, const std::vector<fs::path>& lists, const Where& where)
+{
+    for (const fs::path& list : lists) {
+        std::error_code ec;
+        if (!fs::is_regular_file(list, ec))
+            Fail(where, "the list of names '" + fileops::Display(list) + "' does not exist");
+        const int error = SFileAddListFile(archive, StormPath(list).c_str());
+        if (error != ERROR_SUCCESS)
+            Fail(where, "the list of names '" + fileops::Display(list) + "' cannot be read: " +
+                            ReasonText(static_cast<DWORD>(error)));
+    }
+    // Opening by name (testing alone does not) makes StormLib keep the name.
+    for (const char* name : kWellKnownNames) {
+        HANDLE file = nullptr;
+        if (SFileOpenFileEx(archive, name, SFILE_OPEN_FROM_MPQ, &file))
+            SFileCloseFile(file);
+    }
+}
+
+// One entry as the archive's tables describe it.
+struct Found {
+    std::string name;
+    bool known = false; // false: StormLib gave it a stand-in name
+    DWORD size = 0;
+    DWORD storedSize = 0;
+};
+
+std::vector<Found> Scan(HANDLE archive, const Where& where)
+{
+    std::vector<Found> entries;
+    SFILE_FIND_DATA found{};
+    HANDLE find = SFileFindFirstFile(archive, "*", &found, nullptr);
+    if (find == nullptr) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_NO_MORE_FILES && error != ERROR_SUCCESS)
+            Fail(where, "the map's entries cannot be listed: " + ReasonText(error));
+        return entries;
+    }
+    do {
+        entries.push_back({found.cFileName, !IsPseudoName(found.cFileName), found.dwFileSize, found.dwCompSize});
+    } while (SFileFindNextFile(find, &found));
+    SFileFindClose(find);
+    return entries;
+}
+
+ArchiveListing Enumerate(HANDLE archive, const Where& where)
+{
+    ArchiveListing listing;
+    listing.allNamesKnown = true;
+    for (const Found& entry : Scan(archive, where)) {
+        ++listing.entryCount;
+        listing.allNamesKnown = listing.allNamesKnown && entry.known;
+        if (entry.known)
+            listing.names.push_back(entry.name);
+    }
+    return listing;
+}
+
+std::string MissingEntryReason(HANDLE archive, const std::string& entry)
+{
+    std::string reason = "the map holds no '" + entry + "'";
+    if (entry == "war3map.j" && SFileHasFile(archive, "war3map.lua"))
+        reason += " (its script is war3map.lua: the map is scripted in Lua)";
+    return reason;
+}
+
+// A full hash table can only be rebuilt larger when StormLib knows every entry's name.
+void GrowHashTable(HANDLE archive, const fs::path& map, const std::vector<fs::path>& lists, const Where& where)
+{
+    LearnNames(archive, lists, where);
+    const DWORD current = SFileGetMaxFileCount(archive);
+    const DWORD wanted = std::min<DWORD>(std::max<DWORD>(current * 2, 16), HASH_TABLE_SIZE_MAX);
+    if (wanted <= current)
+        Fail(where, "the map's hash table is full and already as large as it can be");
+    fileops::FaultPoint("archive-grow", map);
+    if (!SFileSetMaxFileCount(archive, wanted)) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_UNKNOWN_FILE_NAMES || error == ERROR_CAN_NOT_COMPLETE)
+            Fail(where, "the map's hash table has no free slot for a new entry, and it cannot be enlarged "
+                        "because the names of some entries are unknown");
+        Fail(where, "the map's hash table has no free slot for a new entry and cannot be enlarged: " +
+                        ReasonText(error));
+    }
+}
+
+} // namespace
+
+StormMapArchive::StormMapArchive(std::vector<fs::path> nameLists)
+    : nameLists_(std::move(nameLists))
+{
+}
+
+void StormMapArchive::ExtractEntry(const fs::path& map, const std::string& entry, const fs::path& destFolder,
+                                   bool createFolder)
+{
+    const Where where{"Extracting", fileops::Display(map), entry};
+    RequireMapFile(map, Access::Read, where);
+    StormArchive archive(map, Access::Read, where);
+    if (!SFileHasFile(archive.get(), entry.c_str()))
+        Fail(where, MissingEntryReason(archive.get(), entry));
+    StormFile file(archive.get(), entry, where);
+
+    std::error_code ec;
+    if (createFolder) {
+        fs::create_directories(destFolder, ec);
+        if (ec)
+            Fail(where, "the folder '" + fileops::Display(destFolder) + "' cannot be created: " + ec.message());
+    } else if (!fs::is_directory(destFolder, ec)) {
+        Fail(where, "the folder '" + fileops::Display(destFolder) + "' does not exist");
+    }
+
+    const fs::path target = destFolder / EntryFileName(entry);
+    fileops::FaultPoint("archive-extract", map);
+    std::ofstream out(target, std::ios::binary | std::ios::trunc);
+    if (!out)
+        Fail(where, "the file '" + fileops::Display(target) + "' cannot be written");
+    try {
+        file.ReadAll([&](const char* data, DWORD count) {
+            out.write(data, static_cast<std::streamsize>(count));
+            if (!out)
+                Fail(where, "the file '" + fileops::Display(target) + "' cannot be written");
+        });
+        out.close();
+        if (!out)
+            Fail(where, "the file '" + fileops::Display(target) + "' cannot be written");
+    } catch (...) {
+        out.close();
+        fs::remove(target, ec);
+        throw;
+    }
+    archive.Close(where);
+}
+
+bool StormMapArchive::HasEntry(const fs::path& map, const std::string& entry)
+{
+    const Where where{"Looking for", fileops::Display(map), entry};
+    RequireMapFile(map, Access::Read, where);
+    StormArchive archive(map, Access::Read, where);
+    const bool present = SFileHasFile(archive.get(), entry.c_str());
+    archive.Close(where);
+    return present;
+}
+
+void StormMapArchive::DeleteEntry(const fs::path& map, const std::string& entry)
+{
+    const Where where{"Deleting", fileops::Display(map), entry};
+    RequireMapFile(map, Access::Change, where);
+    StormArchive archive(map, Access::Change, where);
+    if (!SFileHasFile(archive.get(), entry.c_str()))
+        Fail(where, MissingEntryReason(archive.get(), entry));
+    fileops::FaultPoint("archive-delete", map);
+    if (!SFileRemoveFile(archive.get(), entry.c_str(), SFILE_OPEN_FROM_MPQ))
+        Fail(where, LastReason());
+    archive.Save(map, where);
+}
+
+void StormMapArchive::AddEntry(const fs::path& map, const fs::path& file, const std::string& entry, int storage)
+{
+    const Where where{"Adding", fileops::Display(map), entry};
+    if (storage != kStoreCompressed && storage != kStorePlain)
+        Fail(where, "unknown kind of storage " + std::to_string(storage));
+    std::error_code ec;
+    if (!fs::is_regular_file(file, ec))
+        Fail(where, "the file to add '" + fileops::Display(file) + "' does not exist");
+    RequireMapFile(map, Access::Change, where);
+    StormArchive archive(map, Access::Change, where);
+
+    const DWORD flags = MPQ_FILE_REPLACEEXISTING | (storage == kStoreCompressed ? MPQ_FILE_COMPRESS : 0);
+    const auto add = [&] {
+        fileops::FaultPoint("archive-add", map);
+        return SFileAddFileEx(archive.get(), StormPath(file).c_str(), entry.c_str(), flags, MPQ_COMPRESSION_ZLIB,
+                              MPQ_COMPRESSION_NEXT_SAME);
+    };
+    const bool existed = SFileHasFile(archive.get(), entry.c_str());
+    if (!add()) {
+        const DWORD error = GetLastError();
+        // A new name that finds no free slot in the hash table: make the table larger.
+        if (existed || error != ERROR_DISK_FULL)
+            Fail(where, ReasonText(error));
+        GrowHashTable(archive.get(), map, nameLists_, where);
+        if (!add())
+            Fail(where, LastReason());
+    }
+    archive.Save(map, where);
+}
+
+void StormMapArchive::CheckWritable(const fs::path& map)
+{
+    const Where where{"Opening for changes", fileops::Display(map), ""};
+    RequireMapFile(map, Access::Change, where);
+    StormArchive archive(map, Access::Change, where);
+    archive.Close(where);
+}
+
+ArchiveListing StormMapArchive::List(const fs::path& map, const std::vector<fs::path>& extraListFiles)
+{
+    const Where where{"Listing", fileops::Display(map), ""};
+    RequireMapFile(map, Access::Read, where);
+    StormArchive archive(map, Access::Read, where);
+    LearnNames(archive.get(), extraListFiles, where);
+    ArchiveListing listing = Enumerate(archive.get(), where);
+    archive.Close(where);
+    return listing;
+}
+
+std::vector<std::uint8_t> StormMapArchive::ReadEntry(const fs::path& map, const std::string& entry)
+{
+    const Where where{"Reading", fileops::Display(map), entry};
+    RequireMapFile(map, Access::Read, where);
+    StormArchive archive(map, Access::Read, where);
+    if (!SFileHasFile(archive.get(), entry.c_str()))
+        Fail(where, MissingEntryReason(archive.get(), entry));
+    StormFile file(archive.get(), entry, where);
+    if (file.size() > kMaxReadEntryBytes)
+        Fail(where, "the entry states a size of " + std::to_string(file.size()) +
+                        " bytes, more than can be read into memory");
+    fileops::FaultPoint("archive-read", map);
+    std::vector<std::uint8_t> bytes;
+    // The stated size may lie; the buffer grows only with data really read.
+    bytes.reserve(std::min<DWORD>(file.size(), 16u * 1024u * 1024u));
+    file.ReadAll([&](const char* data, DWORD count) {
+        bytes.insert(bytes.end(), reinterpret_cast<const std::uint8_t*>(data),
+                     reinterpret_cast<const std::uint8_t*>(data) + count);
+    });
+    archive.Close(where);
+    return bytes;
+}
+
+bool StormMapArchive::Compact(const fs::path& map, const std::vector<fs::path>& extraListFiles)
+{
+    const Where where{"Compacting", fileops::Display(map), ""};
+    RequireMapFile(map, Access::Change, where);
+    std::vector<fs::path> lists = nameLists_;
+    lists.insert(lists.end(), extraListFiles.begin(), extraListFiles.end());
+    std::vector<Found> before;
+    {
+        StormArchive archive(map, Access::Change, where);
+        LearnNames(archive.get(), lists, where);
+        const ArchiveListing listing = Enumerate(archive.get(), where);
+        if (!listing.allNamesKnown) {
+            archive.Close(where);
+            return false;
+        }
+        before = Scan(archive.get(), where);
+        // StormLib writes the compacted archive to "<map>.tmp" and renames it over the map,
+        // which leaves the map with a new file's permissions.
+        std::error_code ec;
+        const fs::perms perms = fs::status(map, ec).permissions();
+        fs::path temp = map;
+        temp += ".tmp";
+        try {
+            fileops::FaultPoint("archive-compact", map);
+            if (!SFileCompactArchive(archive.get(), nullptr, false)) {
+                const DWORD error = GetLastError();
+                if (error == ERROR_UNKNOWN_FILE_NAMES) {
+                    archive.Close(where);
+                    return false;
+                }
+                Fail(where, ReasonText(error));
+            }
+        } catch (...) {
+            fs::remove(temp, ec);
+            throw;
+        }
+        archive.Save(map, where);
+        fs::permissions(map, perms, ec);
+    }
+
+    // Compaction moves every entry: each must still be there with the sizes it had, and open
+    // and read at both ends (where a misplaced or cut entry shows). Reading every byte would
+    // unpack the whole map, several times the cost of the compaction itself.
+    StormArchive archive(map, Access::Read, where);
+    LearnNames(archive.get(), lists, where);
+    const auto sameEntry = [](const Found& a, const Found& b) {
+        return a.name == b.name && a.size == b.size && a.storedSize == b.storedSize;
+    };
+    const std::vector<Found> after = Scan(archive.get(), where);
+    for (const Found& entry : before) {
+        const Where entryWhere{where.operation, where.map, entry.name};
+        if (std::none_of(after.begin(), after.end(), [&](const Found& now) { return sameEntry(entry, now); }))
+            Fail(entryWhere, "the entry is missing or changed in the compacted map");
+        StormFile file(archive.get(), entry.name, entryWhere);
+        file.ReadEnds();
+    }
+    if (after.size() != before.size())
+        Fail(where, "the compacted map holds " + std::to_string(after.size()) + " entries instead of " +
+                        std::to_string(before.size()));
+    archive.Close(where);
+    return true;
+}
+
+} // namespace vornak

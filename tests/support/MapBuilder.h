@@ -1,0 +1,93 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vornak::test {
+
+// Writes map archives without StormLib: an optional 512-byte "HM3W" header, then an MPQ of
+// format version 1 (the version the game reads) with encrypted hash and block tables and
+// the chosen entries, each stored plain or zlib-compressed per 4096-byte sector.
+// It can also write broken maps for hostile-input tests.
+class MapBuilder {
+public:
+    // The ways a map can be broken on purpose.
+    enum class Damage {
+        None,
+        HashTableBeyondEnd,  // the header places the hash table past the end of the file
+        BlockTableBeyondEnd, // the header places the block table past the end of the file
+        BogusHeaderSize,     // the MPQ header states a size that no header has
+        EntryBeyondEnd,      // the first entry's data is said to lie past the end of the file
+    };
+
+    MapBuilder& Hm3wHeader(std::string mapName = "Just another Warcraft III map", std::uint32_t maxPlayers = 4);
+    MapBuilder& Entry(std::string name, std::vector<std::uint8_t> bytes);
+    MapBuilder& Entry(std::string name, std::string_view text);
+    MapBuilder& CompressedEntry(std::string name, std::vector<std::uint8_t> bytes);
+    MapBuilder& CompressedEntry(std::string name, std::string_view text);
+    // A power of two; by default half again the entry count, at least 16.
+    MapBuilder& HashTableSize(std::uint32_t size);
+    // A (listfile) naming every entry is written unless turned off.
+    MapBuilder& ListFile(bool present);
+
+    // Hostile input. Adding one name twice gives two entries of that name (no call needed).
+    // The block table states `size` as the entry's unpacked size; its data stays as given.
+    MapBuilder& StatedSize(std::string_view name, std::uint32_t size);
+    MapBuilder& Damaged(Damage damage);
+    // The written file ends after `size` bytes.
+    MapBuilder& TruncatedTo(std::size_t size);
+
+    std::vector<std::uint8_t> Build() const;
+    void WriteTo(const std::filesystem::path& path) const;
+
+    // Where the MPQ starts in the built file: 512 with the HM3W header, else 0.
+    std::size_t MpqOffset() const { return hm3w_ ? 512 : 0; }
+
+private:
+    struct Item {
+        std::string name;
+        std::vector<std::uint8_t> bytes;
+        bool compressed = false;
+        std::optional<std::uint32_t> statedSize;
+    };
+
+    bool hm3w_ = false;
+    std::string hm3wName_;
+    std::uint32_t hm3wPlayers_ = 0;
+    std::vector<Item> items_;
+    std::optional<std::uint32_t> hashTableSize_;
+    bool listFile_ = true;
+    Damage damage_ = Damage::None;
+    std::optional<std::size_t> truncatedTo_;
+};
+
+// A map as an editor leaves it, made quickly: HM3W header, war3map.j (globals, config and
+// main with the camera line), war3map.w3i as given, war3map.wts, war3map.w3c, optionally
+// war3map.w3u, and filler entries half compressible, half random, stored compressed.
+struct TypicalMapOptions {
+    std::vector<std::uint8_t> w3i;    // the map info entry; none when empty
+    std::string cameraLine = "    call SetCameraBounds( -3328.0 + GetCameraMargin(CAMERA_MARGIN_LEFT), "
+                             "-3584.0 + GetCameraMargin(CAMERA_MARGIN_BOTTOM), 3328.0 - "
+                             "GetCameraMargin(CAMERA_MARGIN_RIGHT), 3072.0 - GetCameraMargin(CAMERA_MARGIN_TOP), "
+                             "-3328.0 + GetCameraMargin(CAMERA_MARGIN_LEFT), 3072.0 - "
+                             "GetCameraMargin(CAMERA_MARGIN_TOP), 3328.0 - GetCameraMargin(CAMERA_MARGIN_RIGHT), "
+                             "-3584.0 + GetCameraMargin(CAMERA_MARGIN_BOTTOM) )";
+    std::string lineEnd = "\r\n";
+    std::size_t scriptBytes = 16 * 1024; // war3map.j grows with comment lines to about this
+    std::size_t fillerBytes = 64 * 1024; // filler entries together
+    std::size_t fillerEntries = 8;
+    bool withW3u = true;
+    bool hm3wHeader = true;
+    std::uint32_t seed = 1;
+};
+MapBuilder TypicalMap(const TypicalMapOptions& options);
+
+// The script TypicalMap stores as war3map.j.
+std::string TypicalScript(const TypicalMapOptions& options);
+
+} // namespace vornak::test
