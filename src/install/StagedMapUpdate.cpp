@@ -148,6 +148,10 @@ void StagedMapUpdate::DiscardStaged() noexcept
         return;
     std::error_code ignored;
     fs::remove(staged_, ignored);
+    // The archive layer compacts through "<file>.tmp" beside the file it compacts.
+    auto compacting = staged_;
+    compacting += ".tmp";
+    fs::remove(compacting, ignored);
     stagedExists_ = false;
 }
 
