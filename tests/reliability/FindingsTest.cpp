@@ -1,4 +1,4 @@
-// Inputs the fuzz targets found wanting, cut down to what matters, so the faults stay fixed.
+// Faults the reliability work found, each cut down to what matters, so they stay fixed.
 
 #include "TestFiles.h"
 #include "install/CameraLineTransfer.h"
@@ -13,6 +13,11 @@ struct CameraFinding {
     const char* script;
     const char* cameraLine;
 };
+
+void PrintTo(const CameraFinding& c, std::ostream* out)
+{
+    *out << c.label;
+}
 
 // A call on the line that opens or closes main (behind a comment) was skipped altogether,
 // so a script whose only call stood there gave no camera line at all.
