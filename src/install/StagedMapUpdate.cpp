@@ -83,8 +83,9 @@ void StagedMapUpdate::CheckMapCanChange()
     // The permission bits do not tell everything (read-only media, access lists): try it.
     try {
         auto probe = fileops::OpenForWriting(staged_);
-        fileops::Close(probe, staged_);
+        // From here the probe file is ours to remove, even when closing it fails.
         stagedExists_ = true;
+        fileops::Close(probe, staged_);
     } catch (const InstallError&) {
         throw InstallError("The folder of the map '" + name + "' cannot be written: the map cannot be changed.");
     }

@@ -1,7 +1,11 @@
 // Faults the reliability work found, each cut down to what matters, so they stay fixed.
 
+#include "InstallScene.h"
 #include "TestFiles.h"
 #include "install/CameraLineTransfer.h"
+#include "install/FileOps.h"
+#include "install/InstallError.h"
+#include "install/StagedMapUpdate.h"
 
 #include <gtest/gtest.h>
 
@@ -45,6 +49,21 @@ TEST_P(CameraLineFinding, IsFound)
 
 INSTANTIATE_TEST_SUITE_P(Fuzz, CameraLineFinding, ::testing::ValuesIn(kCameraFindings),
                          [](const auto& info) { return std::string(info.param.label); });
+
+// Found by fault injection: when closing the probe file (the first write beside the map)
+// failed, the empty staged copy stayed beside the map.
+TEST(FaultFinding, FailedCloseOfTheWriteProbeLeavesNothingBesideTheMap)
+{
+    InstallScene scene(TypicalMapBytes(16 * 1024));
+    fileops::SetFaultHook([&](std::string_view operation, const std::filesystem::path& path) {
+        if (operation == "close" && path == scene.stagedPath())
+            throw InstallError("Cannot finish writing: injected");
+    });
+    const auto outcome = scene.Install();
+    fileops::SetFaultHook(nullptr);
+    EXPECT_FALSE(outcome.installed);
+    EXPECT_EQ(scene.ExplainIfNotUntouched({}), "");
+}
 
 } // namespace
 } // namespace vornak::test
