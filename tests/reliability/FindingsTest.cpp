@@ -65,5 +65,43 @@ TEST(FaultFinding, FailedCloseOfTheWriteProbeLeavesNothingBesideTheMap)
     EXPECT_EQ(scene.ExplainIfNotUntouched({}), "");
 }
 
+// Found with odd paths: a map whose name had room for fewer than ten more bytes got no staged
+// copy ("the folder cannot be written"), so it could not be installed into at all. The staged
+// copy's name must also leave room for the ".tmp" that compaction adds to it.
+bool WholeUtf8Characters(std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+        if (length == 0 || i + length > text.size())
+            return false;
+        for (std::size_t k = 1; k < length; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+                return false;
+        i += length;
+    }
+    return true;
+}
+
+TEST(PathFinding, StagedCopyOfTheLongestNameFitsBesideIt)
+{
+    const std::string names[] = {
+        std::string(251, 'n') + ".w3x",
+        std::string(244, 'k') + "\xe5\x9c\xb0.w3x", // the cut would fall inside this character
+        "\xd0\x9a" + std::string(249, 'k') + ".w3x",
+    };
+    for (const auto& name : names) {
+        const auto map = std::filesystem::path("/maps") / fileops::PathFromUtf8(name);
+        const auto staged = StagedMapUpdate::StagedPathFor(map);
+        const auto stagedName = fileops::Display(staged.filename());
+        EXPECT_EQ(staged.parent_path(), map.parent_path());
+        EXPECT_LE(stagedName.size() + std::string_view(".tmp").size(), 255u) << stagedName;
+        EXPECT_TRUE(WholeUtf8Characters(stagedName)) << stagedName;
+        EXPECT_TRUE(stagedName.ends_with(".vqinstall"));
+    }
+    // Names with room keep the plain rule.
+    EXPECT_EQ(StagedMapUpdate::StagedPathFor("/maps/My map.w3x"), std::filesystem::path("/maps/My map.w3x.vqinstall"));
+}
+
 } // namespace
 } // namespace vornak::test
