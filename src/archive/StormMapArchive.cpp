@@ -343,6 +343,18 @@ std::string MissingEntryReason(HANDLE archive, const std::string& entry)
     return reason;
 }
 
+// A hostile map may hold one name twice; an entry is gone only when every copy is.
+void RemoveEveryCopy(HANDLE archive, const std::string& entry, const Where& where)
+{
+    constexpr int kMostCopies = 16;
+    for (int copy = 0; SFileHasFile(archive, entry.c_str()); ++copy) {
+        if (copy == kMostCopies)
+            Fail(where, "the map holds the entry more than " + std::to_string(kMostCopies) + " times");
+        if (!SFileRemoveFile(archive, entry.c_str(), SFILE_OPEN_FROM_MPQ))
+            Fail(where, LastReason());
+    }
+}
+
 // A full hash table can only be rebuilt larger when StormLib knows every entry's name.
 void GrowHashTable(HANDLE archive, const fs::path& map, const std::vector<fs::path>& lists, const Where& where)
 {
@@ -428,8 +440,7 @@ void StormMapArchive::DeleteEntry(const fs::path& map, const std::string& entry)
     if (!SFileHasFile(archive.get(), entry.c_str()))
         Fail(where, MissingEntryReason(archive.get(), entry));
     fileops::FaultPoint("archive-delete", map);
-    if (!SFileRemoveFile(archive.get(), entry.c_str(), SFILE_OPEN_FROM_MPQ))
-        Fail(where, LastReason());
+    RemoveEveryCopy(archive.get(), entry, where);
     archive.Save(map, where);
 }
 
@@ -444,15 +455,22 @@ void StormMapArchive::AddEntry(const fs::path& map, const fs::path& file, const 
     RequireMapFile(map, Access::Change, where);
     StormArchive archive(map, Access::Change, where);
 
-    const DWORD flags = MPQ_FILE_REPLACEEXISTING | (storage == kStoreCompressed ? MPQ_FILE_COMPRESS : 0);
+    // StormLib aborts the whole process when it replaces an entry whose name it never learned
+    // (a map whose (listfile) is missing or damaged), so old copies go first and the entry is
+    // added afresh; a garbled entry of the name that cannot even be removed makes the add fail.
+    const bool existed = SFileHasFile(archive.get(), entry.c_str());
+    if (existed)
+        RemoveEveryCopy(archive.get(), entry, where);
+    const DWORD flags = storage == kStoreCompressed ? MPQ_FILE_COMPRESS : 0;
     const auto add = [&] {
         fileops::FaultPoint("archive-add", map);
         return SFileAddFileEx(archive.get(), StormPath(file).c_str(), entry.c_str(), flags, MPQ_COMPRESSION_ZLIB,
                               MPQ_COMPRESSION_NEXT_SAME);
     };
-    const bool existed = SFileHasFile(archive.get(), entry.c_str());
     if (!add()) {
         const DWORD error = GetLastError();
+        if (error == ERROR_ALREADY_EXISTS)
+            Fail(where, "the map holds a damaged entry of that name, which cannot be replaced");
         // A new name that finds no free slot in the hash table: make the table larger.
         if (existed || error != ERROR_DISK_FULL)
             Fail(where, ReasonText(error));

@@ -1,6 +1,9 @@
 // Faults the reliability work found, each cut down to what matters, so they stay fixed.
 
 #include "InstallScene.h"
+#include "MapBuilder.h"
+#include "archive/ArchiveError.h"
+#include "archive/StormMapArchive.h"
 #include "TestFiles.h"
 #include "install/CameraLineTransfer.h"
 #include "install/FileOps.h"
@@ -101,6 +104,43 @@ TEST(PathFinding, StagedCopyOfTheLongestNameFitsBesideIt)
     }
     // Names with room keep the plain rule.
     EXPECT_EQ(StagedMapUpdate::StagedPathFor("/maps/My map.w3x"), std::filesystem::path("/maps/My map.w3x.vqinstall"));
+}
+
+// Found by the archive fuzz target: over an entry whose block the tables garble, StormLib
+// cannot open the entry, yet finds it when adding one of the same name, and then aborts the
+// whole process (a failed assertion in the library) instead of failing the call.
+TEST(ArchiveFinding, AddingOverAGarbledEntryOfTheSameNameFailsOrWorksButNeverAborts)
+{
+    MapBuilder builder;
+    builder.Hm3wHeader()
+        .Entry("war3map.w3u", std::vector<std::uint8_t>(300, 7))
+        .Entry("war3map.j", "call SetCameraBounds(1)\r\n")
+        .Entry("war3map.w3e", std::vector<std::uint8_t>(5000, 3));
+    const auto built = builder.Build();
+    const std::size_t mpq = builder.MpqOffset();
+    const auto field = [&](std::size_t at) {
+        return std::size_t{built[mpq + at]} | std::size_t{built[mpq + at + 1]} << 8 |
+            std::size_t{built[mpq + at + 2]} << 16 | std::size_t{built[mpq + at + 3]} << 24;
+    };
+    const std::size_t blockTable = mpq + field(20);
+
+    TempDir dir;
+    WriteText(dir / "added", "new content");
+    // Spoiling one encrypted word garbles every entry decrypted after it.
+    for (std::size_t word = 0; word < 12; ++word) {
+        SCOPED_TRACE("block table word " + std::to_string(word));
+        auto spoiled = built;
+        spoiled[blockTable + 4 * word] ^= 0x5a;
+        WriteBytes(dir / "map.w3x", spoiled);
+        StormMapArchive archive;
+        for (const char* entry : {"war3map.w3u", "war3map.j"}) {
+            try {
+                archive.AddEntry(dir / "map.w3x", dir / "added", entry, kStoreCompressed);
+                EXPECT_EQ(archive.ReadEntry(dir / "map.w3x", entry), ReadBytes(dir / "added"));
+            } catch (const ArchiveError&) {
+            }
+        }
+    }
 }
 
 } // namespace

@@ -147,11 +147,30 @@ const HostileCase kCases[] = {
     {"BogusHeaderSize", [] { return Damaged(MapBuilder::Damage::BogusHeaderSize); }, Expect::Either},
     // The script is there but cannot be read: saying "Lua" would mislead.
     {"EntryBeyondEnd", [] { return Damaged(MapBuilder::Damage::EntryBeyondEnd); }, Expect::Error, "damaged"},
+    // The install adds the cameras without deleting a copy it cannot see: the archive library
+    // must not meet the damaged one unawares.
+    {"DamagedCamerasEntry",
+     [] {
+         MapBuilder builder;
+         builder.Hm3wHeader()
+             .Entry("war3map.w3c", std::vector<std::uint8_t>(300, 7))
+             .CompressedEntry("war3map.j", Script())
+             .Entry("war3map.w3i", TemplateInfo())
+             .Damaged(MapBuilder::Damage::EntryBeyondEnd);
+         return builder.Build();
+     },
+     Expect::Either},
     {"ScriptSaysGigabytes", [] { return StatedSize("war3map.j", kGigabytes); }, Expect::Error, "damaged"},
     {"InfoSaysGigabytes", [] { return StatedSize("war3map.w3i", kGigabytes); }, Expect::Error},
     {"OtherEntrySaysGigabytes", [] { return StatedSize("war3map.w3e", kGigabytes); }, Expect::Either},
     {"TwoScripts",
      [] { return BaseMap(Script(), [](MapBuilder& b) { b.CompressedEntry("war3map.j", Script(4000)); }).Build(); },
+     Expect::Either},
+    {"TwoScriptsWithoutListfile",
+     [] {
+         return BaseMap(Script(), [](MapBuilder& b) { b.CompressedEntry("war3map.j", Script(4000)).ListFile(false); })
+             .Build();
+     },
      Expect::Either},
     {"TwoInfos",
      [] { return BaseMap(Script(), [](MapBuilder& b) { b.Entry("war3map.w3i", TemplateInfo()); }).Build(); },
