@@ -171,7 +171,7 @@ public:
             Fail(where, "the map cannot be opened: " + LastReason());
         if (access == Access::Change) {
             try {
-                RefuseProtected(where);
+                RefuseProtected(map, where);
             } catch (...) {
                 // No destructor runs for an object whose constructor throws.
                 SFileCloseArchive(std::exchange(handle_, nullptr));
@@ -207,14 +207,41 @@ public:
 private:
     // StormLib opens maps with damaged or deliberately bogus tables only for reading;
     // it must not be asked to change them.
-    void RefuseProtected(const Where& where)
+    void RefuseProtected(const fs::path& map, const Where& where)
     {
         DWORD flags = 0;
         if (!SFileGetFileInfo(handle_, SFileMpqFlags, &flags, sizeof(flags), nullptr))
             Fail(where, "the map's state cannot be read: " + LastReason());
-        if ((flags & (MPQ_FLAG_READ_ONLY | MPQ_FLAG_MALFORMED)) != 0)
+        if ((flags & (MPQ_FLAG_READ_ONLY | MPQ_FLAG_MALFORMED)) != 0 || !BlockTableIsSound(map))
             Fail(where, "the map is protected: its archive tables are damaged or deliberately malformed, "
                         "so it can be read but not changed");
+    }
+
+    // StormLib opens some maps with garbled block entries for changes and then crashes while
+    // saving them: an existing entry must have known flags and lie inside the file.
+    bool BlockTableIsSound(const fs::path& map)
+    {
+        ULONGLONG mpqOffset = 0;
+        DWORD count = 0;
+        std::error_code ec;
+        const ULONGLONG fileSize = fs::file_size(map, ec);
+        if (ec || !SFileGetFileInfo(handle_, SFileMpqHeaderOffset, &mpqOffset, sizeof(mpqOffset), nullptr) ||
+            !SFileGetFileInfo(handle_, SFileMpqBlockTableSize, &count, sizeof(count), nullptr))
+            return false;
+        std::vector<TMPQBlock> blocks(count);
+        DWORD got = 0;
+        if (count > 0 &&
+            !SFileGetFileInfo(handle_, SFileMpqBlockTable, blocks.data(),
+                              static_cast<DWORD>(blocks.size() * sizeof(TMPQBlock)), &got))
+            return false;
+        for (const TMPQBlock& block : blocks) {
+            if ((block.dwFlags & MPQ_FILE_EXISTS) == 0)
+                continue;
+            if ((block.dwFlags & ~static_cast<DWORD>(MPQ_FILE_VALID_FLAGS)) != 0 ||
+                mpqOffset + block.dwFilePos + block.dwCSize > fileSize)
+                return false;
+        }
+        return true;
     }
 
     HANDLE handle_ = nullptr;

@@ -106,10 +106,11 @@ TEST(PathFinding, StagedCopyOfTheLongestNameFitsBesideIt)
     EXPECT_EQ(StagedMapUpdate::StagedPathFor("/maps/My map.w3x"), std::filesystem::path("/maps/My map.w3x.vqinstall"));
 }
 
-// Found by the archive fuzz target: over an entry whose block the tables garble, StormLib
-// cannot open the entry, yet finds it when adding one of the same name, and then aborts the
-// whole process (a failed assertion in the library) instead of failing the call.
-TEST(ArchiveFinding, AddingOverAGarbledEntryOfTheSameNameFailsOrWorksButNeverAborts)
+// Found by the archive fuzz target, twice. Over an entry whose block the tables garble,
+// StormLib cannot open the entry yet finds it when adding one of that name, and aborts the
+// process (a failed assertion inside the library); and after some garbled block entries it
+// crashes while saving its (listfile). Garbled maps must be refused or changed, never crash.
+TEST(ArchiveFinding, GarbledBlockTablesAreRefusedOrChangedButNeverCrash)
 {
     MapBuilder builder;
     builder.Hm3wHeader()
@@ -123,23 +124,52 @@ TEST(ArchiveFinding, AddingOverAGarbledEntryOfTheSameNameFailsOrWorksButNeverAbo
             std::size_t{built[mpq + at + 2]} << 16 | std::size_t{built[mpq + at + 3]} << 24;
     };
     const std::size_t blockTable = mpq + field(20);
+    const std::size_t blockWords = field(28) * 4;
 
     TempDir dir;
     WriteText(dir / "added", "new content");
-    // Spoiling one encrypted word garbles every entry decrypted after it.
-    for (std::size_t word = 0; word < 12; ++word) {
-        SCOPED_TRACE("block table word " + std::to_string(word));
-        auto spoiled = built;
-        spoiled[blockTable + 4 * word] ^= 0x5a;
-        WriteBytes(dir / "map.w3x", spoiled);
-        StormMapArchive archive;
-        for (const char* entry : {"war3map.w3u", "war3map.j"}) {
+    std::size_t refused = 0;
+    // Spoiling one encrypted byte garbles every entry decrypted after it.
+    for (std::size_t at = 0; at < 4 * blockWords; ++at) {
+        for (const std::uint8_t spoil : {0x01, 0x5a, 0x80, 0xff}) {
+            SCOPED_TRACE("block table byte " + std::to_string(at) + " ^ " + std::to_string(spoil));
+            auto spoiled = built;
+            spoiled[blockTable + at] ^= spoil;
+            WriteBytes(dir / "map.w3x", spoiled);
+            StormMapArchive archive;
             try {
-                archive.AddEntry(dir / "map.w3x", dir / "added", entry, kStoreCompressed);
-                EXPECT_EQ(archive.ReadEntry(dir / "map.w3x", entry), ReadBytes(dir / "added"));
+                archive.CheckWritable(dir / "map.w3x");
+                for (const char* entry : {"war3map.w3u", "war3map.j"}) {
+                    if (archive.HasEntry(dir / "map.w3x", entry))
+                        archive.DeleteEntry(dir / "map.w3x", entry);
+                    archive.AddEntry(dir / "map.w3x", dir / "added", entry, kStoreCompressed);
+                    EXPECT_EQ(archive.ReadEntry(dir / "map.w3x", entry), ReadBytes(dir / "added"));
+                }
             } catch (const ArchiveError&) {
+                ++refused;
             }
         }
+    }
+    EXPECT_GT(refused, 0u);
+}
+
+TEST(ArchiveFinding, AnEntryReachingGigabytesPastTheEndIsRefusedBeforeAnyChange)
+{
+    // StormLib opened such a map for changes and crashed saving its (listfile) after a deletion.
+    MapBuilder builder;
+    builder.Hm3wHeader()
+        .Entry("war3map.w3c", std::vector<std::uint8_t>(3000, 7))
+        .CompressedEntry("war3map.j", "call SetCameraBounds(1)\r\n")
+        .Entry("war3map.w3e", std::vector<std::uint8_t>(5000, 3))
+        .Damaged(MapBuilder::Damage::EntryReachesBeyondEnd);
+    TempDir dir;
+    builder.WriteTo(dir / "map.w3x");
+    StormMapArchive archive;
+    EXPECT_THROW(archive.CheckWritable(dir / "map.w3x"), ArchiveError);
+    try {
+        archive.DeleteEntry(dir / "map.w3x", "war3map.j");
+    } catch (const ArchiveError& error) {
+        EXPECT_NE(std::string(error.what()).find("protected"), std::string::npos) << error.what();
     }
 }
 
