@@ -11,6 +11,7 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   clang-14 libfuzzer-14-dev libclang-rt-14-dev
   xvfb xauth fonts-wine
+  xdotool openbox imagemagick
   gnuplot-nox time
 )
 

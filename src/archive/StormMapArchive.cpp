@@ -34,6 +34,8 @@ constexpr std::array<const char*, 8> kWellKnownNames = {
 };
 
 constexpr DWORD kReadChunk = 64 * 1024;
+// A map's sector size: the unit in which StormLib reads and unpacks an entry.
+constexpr DWORD kEndProbe = 4096;
 
 // What a failure is about: every ArchiveError carries these three.
 struct Where {
@@ -284,10 +286,11 @@ public:
         }
     }
 
-    // Reads the first and the last chunk only.
+    // Reads the first and the last sector only. StormLib reads and unpacks whole sectors, so
+    // more bytes would check no more; a 64 KiB chunk at each end read most entries whole.
     void ReadEnds()
     {
-        std::vector<char> buffer(std::min<DWORD>(size_, kReadChunk));
+        std::vector<char> buffer(std::min<DWORD>(size_, kEndProbe));
         const DWORD want = static_cast<DWORD>(buffer.size());
         for (DWORD offset : {DWORD{0}, size_ - want}) {
             DWORD got = 0;

@@ -2,8 +2,10 @@
 
 #include "install/InstallError.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
+#include <vector>
 
 namespace vornak::fileops {
 namespace fs = std::filesystem;
@@ -163,6 +165,30 @@ std::uintmax_t FileSize(const fs::path& path)
     return size;
 }
 
+namespace {
+
+// False whenever either file cannot be read: the caller then replaces as usual.
+bool SameContent(const fs::path& a, const fs::path& b)
+{
+    std::error_code ec;
+    const auto size = fs::file_size(a, ec);
+    if (ec || fs::file_size(b, ec) != size || ec)
+        return false;
+    std::ifstream first(a, std::ios::binary);
+    std::ifstream second(b, std::ios::binary);
+    std::vector<char> x(64 * 1024), y(64 * 1024);
+    while (first && second) {
+        first.read(x.data(), static_cast<std::streamsize>(x.size()));
+        second.read(y.data(), static_cast<std::streamsize>(y.size()));
+        if (first.gcount() != second.gcount() ||
+            !std::equal(x.begin(), x.begin() + first.gcount(), y.begin()))
+            return false;
+    }
+    return first.eof() && second.eof();
+}
+
+} // namespace
+
 void ReplaceAtomically(const fs::path& target, const fs::path& temp,
                        const std::function<void(std::ofstream&)>& write)
 {
@@ -171,6 +197,13 @@ void ReplaceAtomically(const fs::path& target, const fs::path& temp,
         write(out);
         CheckWrite(out, temp);
         Close(out, temp);
+        // A file rewritten with what it already holds keeps its time: the map entries added
+        // from it then come out byte for byte the same (the archive records each file's time),
+        // so installing the same map again leaves it exactly as large as before.
+        if (SameContent(temp, target)) {
+            Remove(temp);
+            return;
+        }
         RenameReplacing(temp, target);
     } catch (...) {
         std::error_code ignored;

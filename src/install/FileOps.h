@@ -33,7 +33,7 @@ std::uintmax_t FileSize(const std::filesystem::path& path);
 
 // Writes a whole new file through `temp` (beside the target) and renames it over the target,
 // so the target holds either its old or its complete new content. The temp file is removed
-// when anything fails.
+// when anything fails. New content equal to the old leaves the target untouched.
 void ReplaceAtomically(const std::filesystem::path& target, const std::filesystem::path& temp,
                        const std::function<void(std::ofstream&)>& write);
 

@@ -3,18 +3,38 @@
 #include "install/FileOps.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 
 namespace vornak {
 
 namespace {
 
-// CR and LF are the only bytes up to 13 that matter, so most bytes leave after one compare.
+// Eight bytes at a time: only a byte below 14 can be CR or LF, and text holds few of those.
+// Profiling showed the byte-by-byte loop as the larger part of a whole script scan.
 const char* FindLineEnd(const char* p, const char* end)
 {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+    constexpr std::uint64_t kHighs = 0x8080808080808080ull;
+    while (end - p >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        // Marks every byte below 14; the lowest-addressed mark is always exact.
+        const std::uint64_t below14 = (word - kOnes * 14) & ~word & kHighs;
+        if (below14 == 0) {
+            p += 8;
+            continue;
+        }
+        const int first = std::endian::native == std::endian::little ? std::countr_zero(below14) / 8
+                                                                       : std::countl_zero(below14) / 8;
+        p += first;
+        if (*p == '\r' || *p == '\n')
+            return p;
+        ++p; // a tab or another control byte
+    }
     for (; p != end; ++p) {
-        const auto c = static_cast<unsigned char>(*p);
-        if (c <= '\r' && (c == '\r' || c == '\n'))
+        if (*p == '\r' || *p == '\n')
             return p;
     }
     return nullptr;

@@ -122,8 +122,12 @@ void StagedMapUpdate::ReplaceEntries(const fs::path& dataFolder)
         const std::string name(entry);
         archive_.AddEntry(staged_, dataFolder / name, name, kStoreCompressed);
     }
-    // Without every name known the space of the old entries stays; the install still holds.
-    archive_.Compact(staged_, extraListFiles_);
+    // Compaction rewrites the whole map sector by sector, several times the cost of copying
+    // it, so it runs only where the change left the map larger than it was. The five new
+    // entries lie at the end of the map and the next install reuses their space, so repeated
+    // installs never grow it. Without every name known the space of the old entries stays.
+    if (fileops::FileSize(staged_) > fileops::FileSize(map_))
+        archive_.Compact(staged_, extraListFiles_);
 
     Verify(before, dataFolder);
 

@@ -14,8 +14,9 @@ inline constexpr std::array<std::string_view, 5> kModEntries = {"war3map.j", "wa
                                                                 "war3map.w3i", "war3map.w3c"};
 
 // Replaces the modification's entries all or nothing: the changes go into a copy beside the
-// map, which is compacted, read back and checked, and only then renamed over the map in one
-// step. Until that rename the map is byte for byte as it was; the copy never outlives a failure.
+// map, which is compacted where it grew, read back and checked, and only then renamed over the
+// map in one step. Until that rename the map is byte for byte as it was; the copy never
+// outlives a failure.
 class StagedMapUpdate {
 public:
     StagedMapUpdate(std::filesystem::path map, MapArchive& archive,
