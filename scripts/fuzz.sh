@@ -50,10 +50,11 @@ run() {
   grep -E "stat::number_of_executed_units|stat::new_units_added" "$out/$target.log" | sed "s/^/fuzz: $target /"
 }
 
-# Where a crash happened: the first stack frame that is neither the sanitizers', libFuzzer's nor libc's.
+# Where a crash happened: the first stack frame that is neither the sanitizers', libFuzzer's,
+# libc's nor an allocator's (an out-of-memory report belongs to whoever asked for the memory).
 crash_site() {
   { "$@" 2>&1 || true; } | grep -E '^ +#[0-9]+ ' |
-    grep -vE '__sanitizer|__interceptor|fuzzer::|libc\.so|__assert|in raise|in abort|pthread_kill|LLVMFuzzerTestOneInput' |
+    grep -vE '__sanitizer|__interceptor|fuzzer::|libc\.so|__assert|in raise|in abort|pthread_kill|in (malloc|calloc|realloc|operator new)|LLVMFuzzerTestOneInput' |
     head -n 1 || true
 }
 
