@@ -84,8 +84,9 @@ int main(int argc, char** argv)
     vornak::wizard::QtMessageBoxes boxes;
     vornak::wizard::QtMapFileDialog fileDialog;
     vornak::wizard::ProcessEnd programEnd;
-    const auto archive = vornak::wizard::MakeMapArchive();
-    vornak::wizard::Form1 window({std::filesystem::path(argv[1]), boxes, fileDialog, programEnd, *archive});
+    const std::filesystem::path appDir(argv[1]);
+    const auto archive = vornak::wizard::MakeMapArchive(appDir);
+    vornak::wizard::Form1 window({appDir, boxes, fileDialog, programEnd, *archive});
     boxes.SetParent(&window);
     fileDialog.SetParent(&window);
     if (!window.Load())

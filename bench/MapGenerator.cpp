@@ -59,20 +59,20 @@ MapGenerator::MapGenerator(fs::path workDir) : workDir_(std::move(workDir))
     fs::create_directories(workDir_);
 }
 
-GeneratedMap MapGenerator::Generate(const MapSpec& spec)
+GeneratedMap MapGenerator::Generate(const MapShape& shape)
 {
     GeneratedMap map;
-    map.file = workDir_ / spec.name;
-    const fs::path archive = workDir_ / (spec.name + ".mpq");
+    map.file = workDir_ / shape.name;
+    const fs::path archive = workDir_ / (shape.name + ".mpq");
 
     // The imports make up whatever the fixed entries leave; how much the tool's compression
     // takes off is only known afterwards, so the budget is corrected by the secant method.
-    const double target = static_cast<double>(spec.targetBytes) - (spec.withHeader ? 512.0 : 0.0);
+    const double target = static_cast<double>(shape.targetBytes) - (shape.withHeader ? 512.0 : 0.0);
     double lastBudget = 0;
     double lastSize = 0;
     double budget = target * 0.6;
     for (int attempt = 0; attempt < 5; ++attempt) {
-        const double size = static_cast<double>(Build(spec, static_cast<std::uintmax_t>(budget), archive, map.entries));
+        const double size = static_cast<double>(Build(shape, static_cast<std::uintmax_t>(budget), archive, map.entries));
         if (std::abs(size - target) < target * 0.02)
             break;
         const double slope = attempt == 0 ? size / std::max(budget, 1.0) : (size - lastSize) / (budget - lastBudget);
@@ -82,7 +82,7 @@ GeneratedMap MapGenerator::Generate(const MapSpec& spec)
     }
 
     Bytes file;
-    if (spec.withHeader)
+    if (shape.withHeader)
         file = MakeMapHeader("Benchmark map", 4);
     const Bytes mpq = ReadFile(archive);
     file.insert(file.end(), mpq.begin(), mpq.end());
@@ -92,14 +92,14 @@ GeneratedMap MapGenerator::Generate(const MapSpec& spec)
     return map;
 }
 
-std::uintmax_t MapGenerator::Build(const MapSpec& spec, std::uintmax_t importBudget, const fs::path& archive,
+std::uintmax_t MapGenerator::Build(const MapShape& shape, std::uintmax_t importBudget, const fs::path& archive,
                                    std::size_t& entries)
 {
-    const fs::path folder = workDir_ / (spec.name + ".entries");
+    const fs::path folder = workDir_ / (shape.name + ".entries");
     fs::remove_all(folder);
     fs::create_directories(folder);
-    Rng rng(spec.seed);
-    const auto total = spec.targetBytes;
+    Rng rng(shape.seed);
+    const auto total = shape.targetBytes;
 
     std::vector<std::string> names;
     const auto put = [&](const std::string& name, const auto& content) {
@@ -120,7 +120,7 @@ std::uintmax_t MapGenerator::Build(const MapSpec& spec, std::uintmax_t importBud
     put("war3map.wtg", MakeStructuredData(Share(total, 0.005, 512), rng));
     put("war3map.wct", MakeStructuredData(Share(total, 0.002, 256), rng));
     // The five the modification replaces.
-    put("war3map.j", MakeScript(spec.scriptBytes, rng, 1));
+    put("war3map.j", MakeScript(shape.scriptBytes, rng, 1));
     put("war3map.w3u", MakeStructuredData(Share(total, 0.005, 512), rng));
     put("war3map.wts", TriggerStrings(std::max<std::size_t>(8, static_cast<std::size_t>(total / 4096))));
     put("war3map.w3i", MakeMapInfo('L', 3328.0f, 3584.0f));

@@ -7,7 +7,7 @@
 
 namespace vornak::bench {
 
-struct MapSpec {
+struct MapShape {
     std::string name;              // file name of the map, e.g. "bench-8MB.w3m"
     std::uintmax_t targetBytes = 0; // the map file's size, within a few per cent
     std::size_t scriptBytes = 0;   // size of its war3map.j
@@ -28,10 +28,10 @@ class MapGenerator {
 public:
     explicit MapGenerator(std::filesystem::path workDir);
 
-    GeneratedMap Generate(const MapSpec& spec);
+    GeneratedMap Generate(const MapShape& shape);
 
 private:
-    std::uintmax_t Build(const MapSpec& spec, std::uintmax_t importBudget, const std::filesystem::path& archive,
+    std::uintmax_t Build(const MapShape& shape, std::uintmax_t importBudget, const std::filesystem::path& archive,
                          std::size_t& entries);
 
     std::filesystem::path workDir_;

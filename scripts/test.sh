@@ -8,3 +8,14 @@ bash scripts/build.sh
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 600
 bash scripts/check-windows.sh
+
+# The whole suite again, built with AddressSanitizer and UndefinedBehaviorSanitizer.
+# StormLib's own leaks are suppressed (scripts/lsan.supp); everything else must be clean.
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORNAK_SANITIZE=ON
+cmake --build build-asan -j"$(nproc)"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+  LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0 \
+  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-asan --output-on-failure -j"$(nproc)" --timeout 900
+# Each fuzz target for a bounded time (longer runs: scripts/fuzz.sh <seconds>).
+bash scripts/fuzz.sh 60

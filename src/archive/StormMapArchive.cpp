@@ -173,7 +173,7 @@ public:
             Fail(where, "the map cannot be opened: " + LastReason());
         if (access == Access::Change) {
             try {
-                RefuseProtected(where);
+                RefuseProtected(map, where);
             } catch (...) {
                 // No destructor runs for an object whose constructor throws.
                 SFileCloseArchive(std::exchange(handle_, nullptr));
@@ -209,14 +209,41 @@ public:
 private:
     // StormLib opens maps with damaged or deliberately bogus tables only for reading;
     // it must not be asked to change them.
-    void RefuseProtected(const Where& where)
+    void RefuseProtected(const fs::path& map, const Where& where)
     {
         DWORD flags = 0;
         if (!SFileGetFileInfo(handle_, SFileMpqFlags, &flags, sizeof(flags), nullptr))
             Fail(where, "the map's state cannot be read: " + LastReason());
-        if ((flags & (MPQ_FLAG_READ_ONLY | MPQ_FLAG_MALFORMED)) != 0)
+        if ((flags & (MPQ_FLAG_READ_ONLY | MPQ_FLAG_MALFORMED)) != 0 || !BlockTableIsSound(map))
             Fail(where, "the map is protected: its archive tables are damaged or deliberately malformed, "
                         "so it can be read but not changed");
+    }
+
+    // StormLib opens some maps with garbled block entries for changes and then crashes while
+    // saving them: an existing entry must have known flags and lie inside the file.
+    bool BlockTableIsSound(const fs::path& map)
+    {
+        ULONGLONG mpqOffset = 0;
+        DWORD count = 0;
+        std::error_code ec;
+        const ULONGLONG fileSize = fs::file_size(map, ec);
+        if (ec || !SFileGetFileInfo(handle_, SFileMpqHeaderOffset, &mpqOffset, sizeof(mpqOffset), nullptr) ||
+            !SFileGetFileInfo(handle_, SFileMpqBlockTableSize, &count, sizeof(count), nullptr))
+            return false;
+        std::vector<TMPQBlock> blocks(count);
+        DWORD got = 0;
+        if (count > 0 &&
+            !SFileGetFileInfo(handle_, SFileMpqBlockTable, blocks.data(),
+                              static_cast<DWORD>(blocks.size() * sizeof(TMPQBlock)), &got))
+            return false;
+        for (const TMPQBlock& block : blocks) {
+            if ((block.dwFlags & MPQ_FILE_EXISTS) == 0)
+                continue;
+            if ((block.dwFlags & ~static_cast<DWORD>(MPQ_FILE_VALID_FLAGS)) != 0 ||
+                mpqOffset + block.dwFilePos + block.dwCSize > fileSize)
+                return false;
+        }
+        return true;
     }
 
     HANDLE handle_ = nullptr;
@@ -346,6 +373,18 @@ std::string MissingEntryReason(HANDLE archive, const std::string& entry)
     return reason;
 }
 
+// A hostile map may hold one name twice; an entry is gone only when every copy is.
+void RemoveEveryCopy(HANDLE archive, const std::string& entry, const Where& where)
+{
+    constexpr int kMostCopies = 16;
+    for (int copy = 0; SFileHasFile(archive, entry.c_str()); ++copy) {
+        if (copy == kMostCopies)
+            Fail(where, "the map holds the entry more than " + std::to_string(kMostCopies) + " times");
+        if (!SFileRemoveFile(archive, entry.c_str(), SFILE_OPEN_FROM_MPQ))
+            Fail(where, LastReason());
+    }
+}
+
 // A full hash table can only be rebuilt larger when StormLib knows every entry's name.
 void GrowHashTable(HANDLE archive, const fs::path& map, const std::vector<fs::path>& lists, const Where& where)
 {
@@ -431,8 +470,7 @@ void StormMapArchive::DeleteEntry(const fs::path& map, const std::string& entry)
     if (!SFileHasFile(archive.get(), entry.c_str()))
         Fail(where, MissingEntryReason(archive.get(), entry));
     fileops::FaultPoint("archive-delete", map);
-    if (!SFileRemoveFile(archive.get(), entry.c_str(), SFILE_OPEN_FROM_MPQ))
-        Fail(where, LastReason());
+    RemoveEveryCopy(archive.get(), entry, where);
     archive.Save(map, where);
 }
 
@@ -447,15 +485,22 @@ void StormMapArchive::AddEntry(const fs::path& map, const fs::path& file, const 
     RequireMapFile(map, Access::Change, where);
     StormArchive archive(map, Access::Change, where);
 
-    const DWORD flags = MPQ_FILE_REPLACEEXISTING | (storage == kStoreCompressed ? MPQ_FILE_COMPRESS : 0);
+    // StormLib aborts the whole process when it replaces an entry whose name it never learned
+    // (a map whose (listfile) is missing or damaged), so old copies go first and the entry is
+    // added afresh; a garbled entry of the name that cannot even be removed makes the add fail.
+    const bool existed = SFileHasFile(archive.get(), entry.c_str());
+    if (existed)
+        RemoveEveryCopy(archive.get(), entry, where);
+    const DWORD flags = storage == kStoreCompressed ? MPQ_FILE_COMPRESS : 0;
     const auto add = [&] {
         fileops::FaultPoint("archive-add", map);
         return SFileAddFileEx(archive.get(), StormPath(file).c_str(), entry.c_str(), flags, MPQ_COMPRESSION_ZLIB,
                               MPQ_COMPRESSION_NEXT_SAME);
     };
-    const bool existed = SFileHasFile(archive.get(), entry.c_str());
     if (!add()) {
         const DWORD error = GetLastError();
+        if (error == ERROR_ALREADY_EXISTS)
+            Fail(where, "the map holds a damaged entry of that name, which cannot be replaced");
         // A new name that finds no free slot in the hash table: make the table larger.
         if (existed || error != ERROR_DISK_FULL)
             Fail(where, ReasonText(error));

@@ -162,18 +162,25 @@ std::string FindCameraLine(const std::filesystem::path& script)
     bool mainDone = false;
     std::string_view line;
     while (reader.Next(line)) {
+        const bool holdsCall = Encuentro(line, kCameraCall);
+        // The lines that open and close main are not inside it, but a call on them (behind a
+        // comment) still counts as one found anywhere.
         if (!mainDone && !inMain && StartsMain(line)) {
             inMain = true;
+            if (holdsCall && !firstAnywhere)
+                firstAnywhere.emplace(line);
             continue;
         }
         if (inMain && EndsFunction(line)) {
             inMain = false;
             mainDone = true;
+            if (holdsCall && !firstAnywhere)
+                firstAnywhere.emplace(line);
             if (firstAnywhere)
                 return *firstAnywhere;
             continue;
         }
-        if (!Encuentro(line, kCameraCall))
+        if (!holdsCall)
             continue;
         if (inMain || mainDone)
             return std::string(line);

@@ -119,10 +119,17 @@ void InstallProcedure::ExtractFromMap(const fs::path& map, const std::string& en
         }
         if (!holdsEntry) {
             const std::string mapName = fileops::Display(map);
-            if (entry == "war3map.j")
+            // Damaged tables hide entries too: only a map holding war3map.lua is a Lua map.
+            bool luaMap = false;
+            try {
+                luaMap = entry == "war3map.j" && archive_.HasEntry(map, "war3map.lua");
+            } catch (const ArchiveError&) {
+            }
+            if (luaMap)
                 throw InstallError("The map '" + mapName +
                                    "' has no war3map.j script (a map scripted in Lua cannot take the VQ MOD).");
-            throw InstallError("The map '" + mapName + "' has no " + entry + ": it is not a Warcraft III map.");
+            throw InstallError("The map '" + mapName + "' has no " + entry +
+                               " that can be read: the map is damaged, or not a Warcraft III map.");
         }
         throw;
     }

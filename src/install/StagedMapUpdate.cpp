@@ -55,9 +55,21 @@ StagedMapUpdate::~StagedMapUpdate()
 
 fs::path StagedMapUpdate::StagedPathFor(const fs::path& map)
 {
-    auto staged = map;
-    staged += ".vqinstall";
-    return staged;
+    // File names hold at most 255 bytes (255 UTF-16 units on Windows, never fewer than the
+    // UTF-8 bytes): a map named near that limit gets its staged copy under a shortened name,
+    // which leaves room for the ".tmp" the archive library adds to it while compacting.
+    constexpr std::size_t kMostNameBytes = 255 - 4;
+    constexpr std::u8string_view kSuffix = u8".vqinstall";
+    std::u8string name = map.filename().u8string();
+    if (name.size() + kSuffix.size() > kMostNameBytes) {
+        std::size_t keep = kMostNameBytes - kSuffix.size();
+        // Cut before a character, never inside one (10xxxxxx bytes continue a character).
+        while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80)
+            --keep;
+        name.resize(keep);
+    }
+    name += kSuffix;
+    return map.parent_path() / fs::path(name);
 }
 
 void StagedMapUpdate::CheckMapCanChange()
@@ -83,8 +95,9 @@ void StagedMapUpdate::CheckMapCanChange()
     // The permission bits do not tell everything (read-only media, access lists): try it.
     try {
         auto probe = fileops::OpenForWriting(staged_);
-        fileops::Close(probe, staged_);
+        // From here the probe file is ours to remove, even when closing it fails.
         stagedExists_ = true;
+        fileops::Close(probe, staged_);
     } catch (const InstallError&) {
         throw InstallError("The folder of the map '" + name + "' cannot be written: the map cannot be changed.");
     }

@@ -30,9 +30,10 @@ int main(int argc, char** argv)
     vornak::wizard::QtMessageBoxes boxes;
     vornak::wizard::QtMapFileDialog fileDialog;
     vornak::wizard::ProcessEnd programEnd;
-    const auto archive = vornak::wizard::MakeMapArchive();
+    const auto appDir = ApplicationFolder();
+    const auto archive = vornak::wizard::MakeMapArchive(appDir);
 
-    vornak::wizard::Form1 window({ApplicationFolder(), boxes, fileDialog, programEnd, *archive});
+    vornak::wizard::Form1 window({appDir, boxes, fileDialog, programEnd, *archive});
     boxes.SetParent(&window);
     fileDialog.SetParent(&window);
     if (!window.Load())

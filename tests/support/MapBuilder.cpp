@@ -233,8 +233,9 @@ std::vector<std::uint8_t> MapBuilder::Build() const
         const auto storedSize = static_cast<std::uint32_t>(out.size() - mpq - position);
         const std::uint32_t size = item.statedSize.value_or(static_cast<std::uint32_t>(item.bytes.size()));
         const bool misplaced = damage_ == Damage::EntryBeyondEnd && blocks.empty();
+        const bool overlong = damage_ == Damage::EntryReachesBeyondEnd && blocks.empty();
         AppendU32(blocks, misplaced ? 0x7FFF0000u : position);
-        AppendU32(blocks, item.statedSize && !item.compressed ? size : storedSize);
+        AppendU32(blocks, overlong ? 0xFFFFFFF0u : item.statedSize && !item.compressed ? size : storedSize);
         AppendU32(blocks, size);
         AppendU32(blocks, flags);
     }
@@ -267,6 +268,7 @@ std::vector<std::uint8_t> MapBuilder::Build() const
     case Damage::BlockTableBeyondEnd: blockOffset = archiveSize + 0x10000; break;
     case Damage::BogusHeaderSize: headerSize = 0x5A41C953; break;
     case Damage::EntryBeyondEnd: break; // placed in the block table above
+    case Damage::EntryReachesBeyondEnd: break;
     }
 
     out[mpq] = 'M', out[mpq + 1] = 'P', out[mpq + 2] = 'Q', out[mpq + 3] = 0x1A;

@@ -23,6 +23,8 @@ public:
         BlockTableBeyondEnd, // the header places the block table past the end of the file
         BogusHeaderSize,     // the MPQ header states a size that no header has
         EntryBeyondEnd,      // the first entry's data is said to lie past the end of the file
+        EntryReachesBeyondEnd, // the first entry's stored size reaches gigabytes past the end (its end
+                               // wraps round in 32 bits)
     };
 
     MapBuilder& Hm3wHeader(std::string mapName = "Just another Warcraft III map", std::uint32_t maxPlayers = 4);

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "TestFiles.h"
+#include "archive/MapArchive.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vornak::test {
+
+// What a folder holds, by path relative to it: a file's bytes, or nothing for a folder.
+using FolderState = std::map<std::string, std::optional<std::vector<std::uint8_t>>>;
+FolderState CaptureFolder(const std::filesystem::path& folder);
+// The first difference between two captures, or empty when they are equal.
+std::string DescribeDifference(const FolderState& expected, const FolderState& actual);
+
+// How one install ended, as the user would see it.
+struct InstallOutcome {
+    bool installed = false;    // the finished page came up
+    bool programEnded = false; // a required file was missing
+    std::string error;         // the failure's description, empty when none
+    bool foreignException = false; // a failure that is neither InstallError nor ArchiveError
+};
+InstallOutcome RunInstall(const std::filesystem::path& appDir, const std::filesystem::path& map,
+                          MapArchive& archive);
+// With the archive layer over StormLib, set up as the program sets it up.
+InstallOutcome RunInstall(const std::filesystem::path& appDir, const std::filesystem::path& map);
+
+// Every entry of a map by its upper-cased name, read through StormLib with the list of
+// names the modification ships. Throws when the map does not open or an entry does not read.
+using MapEntries = std::map<std::string, std::vector<std::uint8_t>>;
+MapEntries ReadAllEntries(const std::filesystem::path& map, const std::filesystem::path& listFile);
+
+// Empty when `map` is a complete install over a map that held `before`: it opens, every
+// entry reads back, the five entries hold the data folder's templates and every other
+// entry is as it was. Otherwise says what is wrong.
+std::string ExplainIfNotInstalled(const std::filesystem::path& map, const MapEntries& before,
+                                  const std::filesystem::path& dataDir);
+
+// A program folder with the modification's Data beside it, and one map alone in a folder.
+// Folder and file names may hold any characters (UTF-8).
+class InstallScene {
+public:
+    struct Names {
+        std::string appFolder = "app";
+        std::string mapFolder = "maps";
+        std::string mapFile = "map.w3x";
+    };
+
+    explicit InstallScene(const std::vector<std::uint8_t>& mapBytes);
+    InstallScene(const std::vector<std::uint8_t>& mapBytes, const Names& names);
+
+    const std::filesystem::path& root() const { return temp_.path(); }
+    const std::filesystem::path& appDir() const { return appDir_; }
+    const std::filesystem::path& mapPath() const { return mapPath_; }
+    std::filesystem::path dataDir() const { return appDir_ / "Data"; }
+    std::filesystem::path listFile() const { return dataDir() / "listw3m.txt"; }
+    std::filesystem::path stagedPath() const;
+
+    // Puts the map and the data folder back as they were made.
+    void Reset() const;
+
+    InstallOutcome Install() const { return RunInstall(appDir_, mapPath_); }
+
+    // Empty when the map is byte for byte as made and its folder holds nothing else, and
+    // the data folder holds its files only, each template as made or as `completed` holds it.
+    std::string ExplainIfNotUntouched(const FolderState& completed) const;
+
+    const std::vector<std::uint8_t>& mapBytes() const { return mapBytes_; }
+    const FolderState& dataAsMade() const { return dataAsMade_; }
+
+private:
+    TempDir temp_;
+    std::filesystem::path appDir_;
+    std::filesystem::path mapPath_;
+    std::vector<std::uint8_t> mapBytes_;
+    FolderState dataAsMade_;
+};
+
+// The modification's Data folder of the source tree, copied into appDir/Data.
+void InstallModData(const std::filesystem::path& appDir);
+
+// A map as an editor leaves it, with filler entries of `fillerBytes` together (half of them
+// random, half compressible: the map comes to about three quarters of that). Its info is the
+// template's own, a valid format 18 file.
+std::vector<std::uint8_t> TypicalMapBytes(std::size_t fillerBytes, std::uint32_t seed = 1);
+
+} // namespace vornak::test
