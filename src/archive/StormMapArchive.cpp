@@ -1,6 +1,7 @@
 #include "archive/StormMapArchive.h"
 
 #include "archive/ArchiveError.h"
+#include "archive/MpqStructureCheck.h"
 #include "install/FileOps.h"
 
 #include <StormLib.h>
@@ -168,17 +169,24 @@ public:
     {
         EnsureSigningMath();
         fileops::FaultPoint("archive-open", map);
+        // StormLib crashes on some damaged structures instead of reporting them; they are
+        // looked for first, with our own checked reads.
+        const MpqStructureCheck structure(map);
+        if (!structure.problem().empty())
+            Fail(where, "the map is damaged: " + structure.problem());
+        if (!structure.headerFound())
+            Fail(where, "the map cannot be opened: " + ReasonText(ERROR_BAD_FORMAT));
         const DWORD flags = access == Access::Read ? STREAM_FLAG_READ_ONLY : 0;
         if (!SFileOpenArchive(StormPath(map).c_str(), 0, flags, &handle_))
             Fail(where, "the map cannot be opened: " + LastReason());
-        if (access == Access::Change) {
-            try {
+        try {
+            RequireCheckedHeader(structure, where);
+            if (access == Access::Change)
                 RefuseProtected(map, where);
-            } catch (...) {
-                // No destructor runs for an object whose constructor throws.
-                SFileCloseArchive(std::exchange(handle_, nullptr));
-                throw;
-            }
+        } catch (...) {
+            // No destructor runs for an object whose constructor throws.
+            SFileCloseArchive(std::exchange(handle_, nullptr));
+            throw;
         }
     }
     ~StormArchive()
@@ -207,6 +215,17 @@ public:
     }
 
 private:
+    // The checks hold only for the archive StormLib opened: it must have found the same header.
+    void RequireCheckedHeader(const MpqStructureCheck& structure, const Where& where)
+    {
+        ULONGLONG offset = 0;
+        if (!SFileGetFileInfo(handle_, SFileMpqHeaderOffset, &offset, sizeof(offset), nullptr))
+            Fail(where, "the map's state cannot be read: " + LastReason());
+        if (offset != structure.headerOffset())
+            Fail(where, "the map is damaged: it holds more than one archive header, and the archive library "
+                        "chose another than the one checked");
+    }
+
     // StormLib opens maps with damaged or deliberately bogus tables only for reading;
     // it must not be asked to change them.
     void RefuseProtected(const fs::path& map, const Where& where)

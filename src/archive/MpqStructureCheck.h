@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace vornak {
+
+// Reads a map's MPQ structure with our own bounds-checked code before the archive library
+// is let near it. The library trusts the header and tables it finds: a hash table stated
+// as gigabytes is allocated as such, a sector table longer than its entry is read past its
+// buffer, an LZMA sector in an archive of the first format trips an assertion. Maps showing
+// any of these are refused here.
+//
+// The header is found the way the library finds it: the first "MPQ\x1A" with a header size
+// of at least 32 bytes at a multiple of 512 bytes from the start. A file that begins with a
+// "HM3W" header is a Warcraft III map, whose archive is read as format 1 whatever its header
+// says; other files must state format 1 themselves.
+//
+// Only what no map an editor saves can show is refused: every check names a structure that
+// lies outside the file, contradicts itself, or uses something Warcraft III does not read.
+// Entries stored encrypted are checked only as far as their block entry: their sector data
+// needs a key that comes from a name the map may not hold.
+class MpqStructureCheck {
+public:
+    explicit MpqStructureCheck(const std::filesystem::path& map);
+
+    // False: no MPQ header at all (not a map, or one cut before its header).
+    bool headerFound() const { return headerFound_; }
+    // Where the MPQ header starts in the file; valid when headerFound().
+    std::uint64_t headerOffset() const { return headerOffset_; }
+    // Empty when the structure is sound; else what is wrong, in words for the user.
+    const std::string& problem() const { return problem_; }
+    bool sound() const { return headerFound_ && problem_.empty(); }
+
+    // Limits no map reaches: the library's own maximum hash table size, which also bounds
+    // the block table, and sectors of 32 MiB (editors write 4 KiB, some tools 16 MiB).
+    static constexpr std::uint32_t kMostTableEntries = 0x80000;
+    static constexpr std::uint16_t kLargestSectorShift = 16;
+
+private:
+    void Examine(const std::filesystem::path& map);
+
+    bool headerFound_ = false;
+    std::uint64_t headerOffset_ = 0;
+    std::string problem_;
+};
+
+} // namespace vornak
