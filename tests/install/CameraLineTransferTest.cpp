@@ -1,4 +1,3 @@
-#include "archive/StormMapArchive.h"
 #include "install/CameraLineTransfer.h"
 #include "install/FileOps.h"
 #include "install/InstallError.h"
@@ -142,7 +141,9 @@ TEST(CameraLineRealScriptsTest, FindsTheLineTheReadmeListsForEveryRealScript)
             TempDir dir;
             fs::path script = realmaps / name;
             if (name.starts_with("maps/")) {
-                test::WriteBytes(dir / "war3map.j", StormMapArchive().ReadEntry(script, "war3map.j"));
+                const auto bytes = test::RealMapEntry(script, "war3map.j");
+                ASSERT_TRUE(bytes) << name << ": its script cannot be read here (is smpq installed?)";
+                test::WriteBytes(dir / "war3map.j", *bytes);
                 script = dir / "war3map.j";
             }
             EXPECT_EQ(FindCameraLine(script), expected) << name;

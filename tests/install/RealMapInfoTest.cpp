@@ -1,4 +1,3 @@
-#include "archive/StormMapArchive.h"
 #include "install/InstallError.h"
 #include "install/MapInfoRecord.h"
 #include "install/MapInfoTransfer.h"
@@ -70,8 +69,10 @@ fs::path Obtain(const fs::path& realmaps, const char* file, const fs::path& into
     const fs::path source = realmaps / file;
     if (std::string_view(file).starts_with("w3i/"))
         test::WriteBytes(into / "war3map.w3i", test::ReadBytes(source));
+    else if (const auto bytes = test::RealMapEntry(source, "war3map.w3i"))
+        test::WriteBytes(into / "war3map.w3i", *bytes);
     else
-        test::WriteBytes(into / "war3map.w3i", StormMapArchive().ReadEntry(source, "war3map.w3i"));
+        throw std::runtime_error(std::string(file) + ": its war3map.w3i cannot be read here (is smpq installed?)");
     return into / "war3map.w3i";
 }
 

@@ -1,6 +1,10 @@
 #include "TestFiles.h"
 
+#include "archive/ArchiveError.h"
+#include "archive/StormMapArchive.h"
+
 #include <atomic>
+#include <cstdlib>
 #include <chrono>
 #include <fstream>
 #include <random>
@@ -75,6 +79,20 @@ void WriteBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes)
 void WriteText(const fs::path& path, std::string_view text)
 {
     WriteBytes(path, std::vector<std::uint8_t>(text.begin(), text.end()));
+}
+
+std::optional<std::vector<std::uint8_t>> RealMapEntry(const fs::path& map, const std::string& entry)
+{
+    try {
+        return StormMapArchive().ReadEntry(map, entry);
+    } catch (const ArchiveError&) {
+    }
+    TempDir dir;
+    const std::string command = "cd '" + dir.path().string() + "' && smpq -x -q '" + map.string() + "' '" + entry +
+        "' >/dev/null 2>&1";
+    if (std::system(command.c_str()) != 0 || !fs::is_regular_file(dir / entry))
+        return std::nullopt;
+    return ReadBytes(dir / entry);
 }
 
 } // namespace vornak::test

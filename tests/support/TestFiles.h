@@ -34,6 +34,11 @@ std::string ReadText(const std::filesystem::path& path);
 void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
 void WriteText(const std::filesystem::path& path, std::string_view text);
 
+// One entry of a real map. Maps our archive layer refuses as damaged (a real "protected" map)
+// are read with the smpq tool instead, so their scripts still serve as test data; nothing is
+// returned where neither can read it.
+std::optional<std::vector<std::uint8_t>> RealMapEntry(const std::filesystem::path& map, const std::string& entry);
+
 } // namespace vornak::test
 
 // Skips the running test with a clear message where the real maps are not beside the project.
