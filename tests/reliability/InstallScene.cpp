@@ -4,49 +4,29 @@
 #include "RecordingInstallerUi.h"
 #include "archive/ArchiveError.h"
 #include "archive/StormMapArchive.h"
+#include "install/FileOps.h"
 #include "install/InstallError.h"
 #include "install/InstallProcedure.h"
 #include "install/StagedMapUpdate.h"
 
 #include <algorithm>
-#include <set>
 
 namespace vornak::test {
 namespace fs = std::filesystem;
 
-namespace {
-
-std::string Upper(std::string text)
+static std::string Upper(std::string text)
 {
-    for (auto& c : text)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; });
     return text;
 }
-
-std::string Utf8(const fs::path& path)
-{
-    const auto text = path.u8string();
-    return {text.begin(), text.end()};
-}
-
-fs::path FromUtf8(const std::string& text)
-{
-    return fs::path(std::u8string(text.begin(), text.end()));
-}
-
-} // namespace
 
 FolderState CaptureFolder(const fs::path& folder)
 {
     FolderState state;
-    for (const auto& item : fs::recursive_directory_iterator(folder)) {
-        const auto name = Utf8(fs::relative(item.path(), folder));
-        if (item.is_directory())
-            state[name] = std::nullopt;
-        else
-            state[name] = ReadBytes(item.path());
-    }
+    for (const auto& item : fs::recursive_directory_iterator(folder))
+        state[fileops::Display(fs::relative(item.path(), folder))] =
+            item.is_directory() ? std::nullopt : std::optional(ReadBytes(item.path()));
     return state;
 }
 
@@ -73,13 +53,10 @@ InstallOutcome RunInstall(const fs::path& appDir, const fs::path& map, MapArchiv
         const auto result = InstallProcedure(appDir, archive, ui).Run(map);
         outcome.installed = result == InstallResult::Installed;
         outcome.programEnded = result == InstallResult::ProgramEnded;
-    } catch (const InstallError& error) {
-        outcome.error = error.what();
-    } catch (const ArchiveError& error) {
-        outcome.error = error.what();
     } catch (const std::exception& error) {
         outcome.error = error.what();
-        outcome.foreignException = true;
+        outcome.foreignException =
+            !dynamic_cast<const InstallError*>(&error) && !dynamic_cast<const ArchiveError*>(&error);
     }
     return outcome;
 }
@@ -94,115 +71,90 @@ MapEntries ReadAllEntries(const fs::path& map, const fs::path& listFile)
 {
     StormMapArchive archive({listFile});
     MapEntries entries;
-    const auto listing = archive.List(map, {listFile});
-    for (const auto& name : listing.names)
+    for (const auto& name : archive.List(map, {listFile}).names)
         entries[Upper(name)] = archive.ReadEntry(map, name);
     return entries;
 }
 
 std::string ExplainIfNotInstalled(const fs::path& map, const MapEntries& before, const fs::path& dataDir)
 {
+    MapEntries expected = before;
+    // The map's own lists and signatures may change with its content.
+    for (const auto* name : {"(LISTFILE)", "(ATTRIBUTES)", "(SIGNATURE)"})
+        expected.erase(name);
+    for (const auto entry : kModEntries)
+        expected[Upper(std::string(entry))] = ReadBytes(dataDir / entry);
     MapEntries after;
     try {
         after = ReadAllEntries(map, dataDir / "listw3m.txt");
     } catch (const std::exception& error) {
         return std::string("the map does not read back: ") + error.what();
     }
-    std::set<std::string> five;
-    for (const auto entry : kModEntries) {
-        const auto name = Upper(std::string(entry));
-        five.insert(name);
+    for (const auto& [name, bytes] : expected) {
         const auto it = after.find(name);
         if (it == after.end())
             return "the map lacks " + name;
-        if (it->second != ReadBytes(dataDir / entry))
-            return "the map's " + name + " is not the template";
-    }
-    for (const auto& [name, bytes] : before) {
-        if (five.contains(name) || name == "(LISTFILE)" || name == "(ATTRIBUTES)" || name == "(SIGNATURE)")
-            continue;
-        const auto it = after.find(name);
-        if (it == after.end())
-            return "the map lost " + name;
         if (it->second != bytes)
-            return "the map's " + name + " changed";
+            return "the map's " + name + " is not as it should be";
     }
     return {};
 }
 
-InstallScene::InstallScene(const std::vector<std::uint8_t>& mapBytes) : InstallScene(mapBytes, Names{}) {}
-
-InstallScene::InstallScene(const std::vector<std::uint8_t>& mapBytes, const Names& names)
-    : appDir_(temp_.path() / FromUtf8(names.appFolder))
-    , mapPath_(temp_.path() / FromUtf8(names.mapFolder) / FromUtf8(names.mapFile))
+InstallScene::InstallScene(const std::vector<std::uint8_t>& mapBytes, const SceneNames& names)
+    : appDir_(temp_.path() / fileops::PathFromUtf8(names.appFolder))
+    , mapPath_(temp_.path() / fileops::PathFromUtf8(names.mapFolder) / fileops::PathFromUtf8(names.mapFile))
     , mapBytes_(mapBytes)
 {
-    fs::create_directories(appDir_);
-    fs::create_directories(mapPath_.parent_path());
-    InstallModData(appDir_);
+    Reset();
     dataAsMade_ = CaptureFolder(dataDir());
-    WriteBytes(mapPath_, mapBytes_);
-}
-
-fs::path InstallScene::stagedPath() const
-{
-    auto staged = mapPath_;
-    staged += ".vqinstall";
-    return staged;
 }
 
 void InstallScene::Reset() const
 {
-    std::error_code ignored;
+    std::error_code ignored; // a map folder that is a mount point stays, emptied
     fs::remove_all(dataDir(), ignored);
-    fs::remove_all(mapPath_.parent_path(), ignored);
-    fs::create_directories(mapPath_.parent_path());
-    InstallModData(appDir_);
+    fs::remove_all(mapFolder(), ignored);
+    fs::create_directories(mapFolder());
+    fs::create_directories(dataDir());
+    fs::copy(SourceDir() / "Data", dataDir()); // its files, not its folders
     WriteBytes(mapPath_, mapBytes_);
+}
+
+std::string InstallScene::ExplainIfNotCleanlyInstalled(const MapEntries& before) const
+{
+    if (auto why = ExplainIfNotInstalled(mapPath_, before, dataDir()); !why.empty())
+        return why;
+    if (CaptureFolder(mapFolder()).size() != 1)
+        return "something was left beside the map";
+    return {};
 }
 
 std::string InstallScene::ExplainIfNotUntouched(const FolderState& completed) const
 {
-    const auto mapFolder = CaptureFolder(mapPath_.parent_path());
-    const FolderState expectedMapFolder = {{Utf8(mapPath_.filename()), mapBytes_}};
-    if (auto diff = DescribeDifference(expectedMapFolder, mapFolder); !diff.empty())
+    const FolderState mapAsMade = {{fileops::Display(mapPath_.filename()), mapBytes_}};
+    if (auto diff = DescribeDifference(mapAsMade, CaptureFolder(mapFolder())); !diff.empty())
         return "map folder: " + diff;
-
+    // Each template may be as made or completely rewritten, never anything in between.
     const auto data = CaptureFolder(dataDir());
-    for (const auto& [name, content] : data) {
-        const auto made = dataAsMade_.find(name);
-        if (made == dataAsMade_.end())
-            return "data folder: '" + name + "' was left behind";
-        if (content == made->second)
-            continue;
+    FolderState expected = dataAsMade_;
+    for (auto& [name, content] : expected) {
+        const auto now = data.find(name);
         const auto done = completed.find(name);
-        if (done == completed.end() || done->second != content)
-            return "data folder: '" + name + "' is neither as it was nor completely rewritten";
+        if (now != data.end() && done != completed.end() && now->second == done->second)
+            content = done->second;
     }
-    for (const auto& [name, content] : dataAsMade_)
-        if (!data.contains(name))
-            return "data folder: '" + name + "' is missing";
+    if (auto diff = DescribeDifference(expected, data); !diff.empty())
+        return "data folder: " + diff;
     return {};
-}
-
-void InstallModData(const fs::path& appDir)
-{
-    const auto source = SourceDir() / "Data";
-    fs::create_directories(appDir / "Data");
-    for (const auto& file : fs::directory_iterator(source))
-        if (file.is_regular_file())
-            fs::copy_file(file.path(), appDir / "Data" / file.path().filename(),
-                          fs::copy_options::overwrite_existing);
 }
 
 std::vector<std::uint8_t> TypicalMapBytes(std::size_t fillerBytes, std::uint32_t seed)
 {
-    TypicalMapOptions options;
-    options.w3i = ReadBytes(SourceDir() / "Data" / "war3map.w3i");
-    options.fillerBytes = fillerBytes;
-    options.fillerEntries = std::max<std::size_t>(8, fillerBytes / (128 * 1024));
-    options.seed = seed;
-    return TypicalMap(options).Build();
+    return TypicalMap({.w3i = ReadBytes(SourceDir() / "Data" / "war3map.w3i"),
+                       .fillerBytes = fillerBytes,
+                       .fillerEntries = std::max<std::size_t>(8, fillerBytes / (128 * 1024)),
+                       .seed = seed})
+        .Build();
 }
 
 } // namespace vornak::test

@@ -41,31 +41,32 @@ MapEntries ReadAllEntries(const std::filesystem::path& map, const std::filesyste
 std::string ExplainIfNotInstalled(const std::filesystem::path& map, const MapEntries& before,
                                   const std::filesystem::path& dataDir);
 
+// Folder and file names may hold any characters (UTF-8); an absolute map folder is used as is.
+struct SceneNames {
+    std::string appFolder = "app";
+    std::string mapFolder = "maps";
+    std::string mapFile = "map.w3x";
+};
+
 // A program folder with the modification's Data beside it, and one map alone in a folder.
-// Folder and file names may hold any characters (UTF-8).
 class InstallScene {
 public:
-    struct Names {
-        std::string appFolder = "app";
-        std::string mapFolder = "maps";
-        std::string mapFile = "map.w3x";
-    };
+    explicit InstallScene(const std::vector<std::uint8_t>& mapBytes, const SceneNames& names = {});
 
-    explicit InstallScene(const std::vector<std::uint8_t>& mapBytes);
-    InstallScene(const std::vector<std::uint8_t>& mapBytes, const Names& names);
-
-    const std::filesystem::path& root() const { return temp_.path(); }
     const std::filesystem::path& appDir() const { return appDir_; }
     const std::filesystem::path& mapPath() const { return mapPath_; }
+    std::filesystem::path mapFolder() const { return mapPath_.parent_path(); }
     std::filesystem::path dataDir() const { return appDir_ / "Data"; }
     std::filesystem::path listFile() const { return dataDir() / "listw3m.txt"; }
-    std::filesystem::path stagedPath() const;
+    std::filesystem::path stagedPath() const { return std::filesystem::path(mapPath_) += ".vqinstall"; }
 
     // Puts the map and the data folder back as they were made.
     void Reset() const;
 
     InstallOutcome Install() const { return RunInstall(appDir_, mapPath_); }
 
+    // Empty when the map is a complete install over `before` and its folder holds nothing else.
+    std::string ExplainIfNotCleanlyInstalled(const MapEntries& before) const;
     // Empty when the map is byte for byte as made and its folder holds nothing else, and
     // the data folder holds its files only, each template as made or as `completed` holds it.
     std::string ExplainIfNotUntouched(const FolderState& completed) const;
@@ -80,9 +81,6 @@ private:
     std::vector<std::uint8_t> mapBytes_;
     FolderState dataAsMade_;
 };
-
-// The modification's Data folder of the source tree, copied into appDir/Data.
-void InstallModData(const std::filesystem::path& appDir);
 
 // A map as an editor leaves it, with filler entries of `fillerBytes` together (half of them
 // random, half compressible: the map comes to about three quarters of that). Its info is the
