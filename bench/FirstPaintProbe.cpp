@@ -5,17 +5,10 @@
 //
 //   vornak-firstpaint APPDIR    prints first_paint_ms=<ms>
 
-#include "wizard/AppInfo.h"
-#include "wizard/ArchiveFactory.h"
-#include "wizard/Form1.h"
-#include "wizard/ProcessEnd.h"
-#include "wizard/QtMapFileDialog.h"
-#include "wizard/QtMessageBoxes.h"
-#include "wizard/TahomaFont.h"
+#include "wizard/WizardProgram.h"
 
 #include <QApplication>
 #include <QEvent>
-#include <QIcon>
 #include <QTimer>
 
 #include <chrono>
@@ -76,19 +69,8 @@ int main(int argc, char** argv)
 
     // The same start-up as the program's own main().
     QApplication app(argc, argv);
-    vornak::wizard::ApplyAppInfo();
-    vornak::wizard::TahomaFont::Ensure();
-    QApplication::setFont(vornak::wizard::TahomaFont::Regular());
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/wizard/vornak-icon.png")));
-
-    vornak::wizard::QtMessageBoxes boxes;
-    vornak::wizard::QtMapFileDialog fileDialog;
-    vornak::wizard::ProcessEnd programEnd;
-    const std::filesystem::path appDir(argv[1]);
-    const auto archive = vornak::wizard::MakeMapArchive(appDir);
-    vornak::wizard::Form1 window({appDir, boxes, fileDialog, programEnd, *archive});
-    boxes.SetParent(&window);
-    fileDialog.SetParent(&window);
+    vornak::wizard::WizardProgram program{std::filesystem::path(argv[1])};
+    vornak::wizard::Form1& window = program.window();
     if (!window.Load())
         return 1;
     FirstPaintWatch watch(window, spawnNs);
