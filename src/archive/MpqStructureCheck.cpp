@@ -1,5 +1,7 @@
 #include "archive/MpqStructureCheck.h"
 
+#include "archive/MpqCipher.h"
+
 #include <algorithm>
 #include <array>
 #include <fstream>
@@ -118,52 +120,12 @@ private:
     std::uint64_t size_ = 0;
 };
 
-// The MPQ cipher: one table drives both name hashing and table encryption.
-const std::array<std::uint32_t, 0x500>& CryptTable()
+std::vector<std::uint32_t> Decrypt(std::vector<std::uint8_t> bytes, std::uint32_t key)
 {
-    static const std::array<std::uint32_t, 0x500> table = [] {
-        std::array<std::uint32_t, 0x500> values{};
-        std::uint32_t seed = 0x00100001;
-        for (std::uint32_t index = 0; index < 0x100; ++index) {
-            for (std::uint32_t row = 0; row < 5; ++row) {
-                seed = (seed * 125 + 3) % 0x2AAAAB;
-                const std::uint32_t high = (seed & 0xFFFF) << 16;
-                seed = (seed * 125 + 3) % 0x2AAAAB;
-                values[index + row * 0x100] = high | (seed & 0xFFFF);
-            }
-        }
-        return values;
-    }();
-    return table;
-}
-
-// The key a table is encrypted with comes from hashing its name this way.
-std::uint32_t FileKey(std::string_view name)
-{
-    constexpr std::uint32_t kKeyRow = 3;
-    std::uint32_t seed1 = 0x7FED7FED;
-    std::uint32_t seed2 = 0xEEEEEEEE;
-    for (const char c : name) {
-        auto ch = static_cast<std::uint8_t>(c);
-        if (ch >= 'a' && ch <= 'z')
-            ch = static_cast<std::uint8_t>(ch - 'a' + 'A');
-        seed1 = CryptTable()[kKeyRow * 0x100 + ch] ^ (seed1 + seed2);
-        seed2 = ch + seed1 + seed2 + (seed2 << 5) + 3;
-    }
-    return seed1;
-}
-
-std::vector<std::uint32_t> Decrypt(const std::vector<std::uint8_t>& bytes, std::uint32_t key)
-{
+    mpq::DecryptTable(bytes, key);
     std::vector<std::uint32_t> words(bytes.size() / 4);
-    std::uint32_t seed = 0xEEEEEEEE;
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        seed += CryptTable()[0x400 + (key & 0xFF)];
-        const std::uint32_t plain = U32(bytes, i * 4) ^ (key + seed);
-        key = ((~key << 0x15) + 0x11111111) | (key >> 0x0B);
-        seed = plain + seed + (seed << 5) + 3;
-        words[i] = plain;
-    }
+    for (std::size_t i = 0; i < words.size(); ++i)
+        words[i] = U32(bytes, i * 4);
     return words;
 }
 
@@ -332,7 +294,7 @@ void MpqStructureCheck::Examine(const fs::path& map)
     RequireTableInside(file, header, header.blockTablePos, header.blockTableCount, "its block table");
     const auto blockBytes = file.Read(header.offset + header.blockTablePos,
                                       std::size_t{header.blockTableCount} * kTableEntrySize);
-    const auto words = Decrypt(blockBytes, FileKey("(block table)"));
+    const auto words = Decrypt(blockBytes, mpq::HashName("(block table)", mpq::HashKind::FileKey));
     for (std::uint32_t i = 0; i < header.blockTableCount; ++i) {
         const Block block{i, words[i * 4], words[i * 4 + 1], words[i * 4 + 2], words[i * 4 + 3]};
         CheckBlock(file, header, block);

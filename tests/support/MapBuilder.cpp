@@ -1,5 +1,7 @@
 #include "MapBuilder.h"
 
+#include "archive/MpqCipher.h"
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -43,58 +45,9 @@ void AppendU32(std::vector<std::uint8_t>& out, std::uint32_t value)
     PutU32(out, out.size() - 4, value);
 }
 
-// The MPQ cipher: one table of 0x500 values drives both name hashing and table encryption.
-const std::array<std::uint32_t, 0x500>& CryptTable()
-{
-    static const std::array<std::uint32_t, 0x500> table = [] {
-        std::array<std::uint32_t, 0x500> t{};
-        std::uint32_t seed = 0x00100001;
-        for (std::uint32_t i = 0; i < 0x100; ++i) {
-            for (std::uint32_t j = 0; j < 5; ++j) {
-                seed = (seed * 125 + 3) % 0x2AAAAB;
-                const std::uint32_t high = (seed & 0xFFFF) << 16;
-                seed = (seed * 125 + 3) % 0x2AAAAB;
-                t[i + j * 0x100] = high | (seed & 0xFFFF);
-            }
-        }
-        return t;
-    }();
-    return table;
-}
-
-enum HashKind : std::uint32_t { kTableOffset = 0, kNameA = 1, kNameB = 2, kFileKey = 3 };
-
-// Names hash case-insensitively, with '/' taken as '\'.
-std::uint32_t HashName(std::string_view name, HashKind kind)
-{
-    std::uint32_t seed1 = 0x7FED7FED;
-    std::uint32_t seed2 = 0xEEEEEEEE;
-    for (char c : name) {
-        auto ch = static_cast<std::uint8_t>(c);
-        if (ch >= 'a' && ch <= 'z')
-            ch = static_cast<std::uint8_t>(ch - 'a' + 'A');
-        if (ch == '/')
-            ch = '\\';
-        seed1 = CryptTable()[kind * 0x100 + ch] ^ (seed1 + seed2);
-        seed2 = ch + seed1 + seed2 + (seed2 << 5) + 3;
-    }
-    return seed1;
-}
-
-// Encrypts a table in place, read and written as little-endian 32-bit words.
-void EncryptTable(std::vector<std::uint8_t>& bytes, std::uint32_t key)
-{
-    std::uint32_t seed = 0xEEEEEEEE;
-    for (std::size_t at = 0; at + 4 <= bytes.size(); at += 4) {
-        const std::uint32_t plain = static_cast<std::uint32_t>(bytes[at]) | (static_cast<std::uint32_t>(bytes[at + 1]) << 8) |
-                                    (static_cast<std::uint32_t>(bytes[at + 2]) << 16) |
-                                    (static_cast<std::uint32_t>(bytes[at + 3]) << 24);
-        seed += CryptTable()[0x400 + (key & 0xFF)];
-        PutU32(bytes, at, plain ^ (key + seed));
-        key = ((~key << 0x15) + 0x11111111) | (key >> 0x0B);
-        seed = plain + seed + (seed << 5) + 3;
-    }
-}
+using mpq::EncryptTable;
+using mpq::HashKind;
+using mpq::HashName;
 
 // The entry's data as stored: a sector offset table, then each sector zlib-compressed
 // behind its one-byte method mask, or left raw where compressing does not pay.
@@ -242,18 +195,18 @@ std::vector<std::uint8_t> MapBuilder::Build() const
 
     std::vector<std::uint8_t> hashes(hashSize * 16, 0xFF);
     for (std::size_t i = 0; i < items.size(); ++i) {
-        std::uint32_t slot = HashName(items[i].name, kTableOffset) & (hashSize - 1);
+        std::uint32_t slot = HashName(items[i].name, HashKind::TableOffset) & (hashSize - 1);
         while (hashes[slot * 16 + 12] != 0xFF || hashes[slot * 16 + 13] != 0xFF || hashes[slot * 16 + 14] != 0xFF ||
                hashes[slot * 16 + 15] != 0xFF)
             slot = (slot + 1) & (hashSize - 1);
-        PutU32(hashes, slot * 16, HashName(items[i].name, kNameA));
-        PutU32(hashes, slot * 16 + 4, HashName(items[i].name, kNameB));
+        PutU32(hashes, slot * 16, HashName(items[i].name, HashKind::NameA));
+        PutU32(hashes, slot * 16 + 4, HashName(items[i].name, HashKind::NameB));
         PutU16(hashes, slot * 16 + 8, 0); // neutral locale
         PutU16(hashes, slot * 16 + 10, 0);
         PutU32(hashes, slot * 16 + 12, static_cast<std::uint32_t>(i));
     }
-    EncryptTable(hashes, HashName("(hash table)", kFileKey));
-    EncryptTable(blocks, HashName("(block table)", kFileKey));
+    EncryptTable(hashes, HashName("(hash table)", HashKind::FileKey));
+    EncryptTable(blocks, HashName("(block table)", HashKind::FileKey));
 
     auto hashOffset = static_cast<std::uint32_t>(out.size() - mpq);
     out.insert(out.end(), hashes.begin(), hashes.end());
