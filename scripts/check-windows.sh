@@ -11,7 +11,7 @@ for h in /usr/include/StormLib.h /usr/include/StormPort.h /usr/include/tomcrypt*
 done
 shopt -s nullglob
 status=0
-for f in src/archive/*.cpp src/install/*.cpp; do
+for f in src/base/*.cpp src/archive/*.cpp src/install/*.cpp; do
   if ! "$cxx" -std=c++20 -fsyntax-only -Wall -Wextra -Wpedantic -Werror -DUNICODE -D_UNICODE -Isrc -I"$inc" "$f"; then
     echo "Windows build fails: $f"
     status=1

@@ -1,5 +1,8 @@
 #include "archive/MpqCipher.h"
 
+#include "base/AsciiCase.h"
+#include "base/LittleEndian.h"
+
 #include <array>
 
 namespace vornak::mpq {
@@ -24,18 +27,6 @@ const std::array<std::uint32_t, 0x500>& CryptTable()
     return table;
 }
 
-std::uint32_t WordAt(std::span<const std::uint8_t> bytes, std::size_t at)
-{
-    return static_cast<std::uint32_t>(bytes[at]) | (static_cast<std::uint32_t>(bytes[at + 1]) << 8) |
-        (static_cast<std::uint32_t>(bytes[at + 2]) << 16) | (static_cast<std::uint32_t>(bytes[at + 3]) << 24);
-}
-
-void PutWord(std::span<std::uint8_t> bytes, std::size_t at, std::uint32_t value)
-{
-    for (std::size_t i = 0; i < 4; ++i)
-        bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
 // Each word's key stream depends on the plain word before it, in either direction.
 template <bool Encrypting>
 void Run(std::span<std::uint8_t> bytes, std::uint32_t key)
@@ -43,10 +34,10 @@ void Run(std::span<std::uint8_t> bytes, std::uint32_t key)
     std::uint32_t seed = 0xEEEEEEEE;
     for (std::size_t at = 0; at + 4 <= bytes.size(); at += 4) {
         seed += CryptTable()[0x400 + (key & 0xFF)];
-        const std::uint32_t word = WordAt(bytes, at);
+        const std::uint32_t word = le::ReadUint32(bytes, at);
         const std::uint32_t changed = word ^ (key + seed);
         const std::uint32_t plain = Encrypting ? word : changed;
-        PutWord(bytes, at, changed);
+        le::WriteUint32(bytes, at, changed);
         key = ((~key << 0x15) + 0x11111111) | (key >> 0x0B);
         seed = plain + seed + (seed << 5) + 3;
     }
@@ -60,9 +51,7 @@ std::uint32_t HashName(std::string_view name, HashKind kind)
     std::uint32_t seed1 = 0x7FED7FED;
     std::uint32_t seed2 = 0xEEEEEEEE;
     for (const char c : name) {
-        auto ch = static_cast<std::uint8_t>(c);
-        if (ch >= 'a' && ch <= 'z')
-            ch = static_cast<std::uint8_t>(ch - 'a' + 'A');
+        auto ch = static_cast<std::uint8_t>(ToUpperAscii(c));
         if (ch == '/')
             ch = '\\';
         seed1 = CryptTable()[row * 0x100 + ch] ^ (seed1 + seed2);

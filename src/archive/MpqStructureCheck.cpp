@@ -1,6 +1,7 @@
 #include "archive/MpqStructureCheck.h"
 
 #include "archive/MpqCipher.h"
+#include "base/LittleEndian.h"
 
 #include <algorithm>
 #include <array>
@@ -62,21 +63,6 @@ std::string Hex(std::uint64_t value)
     return "0x" + text;
 }
 
-std::uint16_t U16(const std::vector<std::uint8_t>& bytes, std::size_t at)
-{
-    if (at + 2 > bytes.size())
-        throw std::out_of_range("MpqStructureCheck: 16-bit field beyond the bytes read");
-    return static_cast<std::uint16_t>(bytes[at] | (bytes[at + 1] << 8));
-}
-
-std::uint32_t U32(const std::vector<std::uint8_t>& bytes, std::size_t at)
-{
-    if (at + 4 > bytes.size())
-        throw std::out_of_range("MpqStructureCheck: 32-bit field beyond the bytes read");
-    return static_cast<std::uint32_t>(bytes[at]) | (static_cast<std::uint32_t>(bytes[at + 1]) << 8) |
-           (static_cast<std::uint32_t>(bytes[at + 2]) << 16) | (static_cast<std::uint32_t>(bytes[at + 3]) << 24);
-}
-
 // The map file, read at given offsets; nothing is read past its end.
 class MapFile {
 public:
@@ -125,7 +111,7 @@ std::vector<std::uint32_t> Decrypt(std::vector<std::uint8_t> bytes, std::uint32_
     mpq::DecryptTable(bytes, key);
     std::vector<std::uint32_t> words(bytes.size() / 4);
     for (std::size_t i = 0; i < words.size(); ++i)
-        words[i] = U32(bytes, i * 4);
+        words[i] = le::ReadUint32(bytes, i * 4);
     return words;
 }
 
@@ -181,8 +167,8 @@ void CheckSectors(MapFile& file, const Header& header, const Block& block)
 
     const std::uint64_t data = header.offset + block.position;
     const auto table = file.Read(data, static_cast<std::size_t>((sectors + 1) * 4));
-    if (U32(table, 0) != tableLength)
-        Refuse(Describe(block) + "'s table of sectors states its own length as " + std::to_string(U32(table, 0)) +
+    if (le::ReadUint32(table, 0) != tableLength)
+        Refuse(Describe(block) + "'s table of sectors states its own length as " + std::to_string(le::ReadUint32(table, 0)) +
                " bytes instead of " + std::to_string(tableLength));
     // The sectors' first bytes are read through a window that moves on through the entry,
     // so a large entry costs one pass over its stored bytes, not a read per sector.
@@ -190,8 +176,8 @@ void CheckSectors(MapFile& file, const Header& header, const Block& block)
     std::vector<std::uint8_t> window;
     std::uint64_t windowBegin = 0;
     for (std::uint64_t s = 0; s < sectors; ++s) {
-        const std::uint32_t begin = U32(table, static_cast<std::size_t>(s * 4));
-        const std::uint32_t end = U32(table, static_cast<std::size_t>(s * 4 + 4));
+        const std::uint32_t begin = le::ReadUint32(table, static_cast<std::size_t>(s * 4));
+        const std::uint32_t end = le::ReadUint32(table, static_cast<std::size_t>(s * 4 + 4));
         if (end <= begin || end > block.storedSize)
             Refuse(Describe(block) + "'s sector " + std::to_string(s) + " lies outside the entry (" + Hex(begin) +
                    " to " + Hex(end) + " of " + Hex(block.storedSize) + ")");
@@ -228,32 +214,32 @@ void CheckBlock(MapFile& file, const Header& header, const Block& block)
 std::optional<Header> FindHeader(MapFile& file)
 {
     const auto start = file.ReadSome(0, 8);
-    const bool warcraftMap = start.size() == 8 && U32(start, 0) == kWarcraftMapId && U32(start, 4) == 0;
+    const bool warcraftMap = start.size() == 8 && le::ReadUint32(start, 0) == kWarcraftMapId && le::ReadUint32(start, 4) == 0;
     for (std::uint64_t offset = 0; offset < file.size(); offset += kHeaderAlignment) {
         const auto bytes = file.ReadSome(offset, kHeaderSize);
         if (bytes.size() < 8)
             break;
-        const std::uint32_t id = U32(bytes, 0);
+        const std::uint32_t id = le::ReadUint32(bytes, 0);
         // Warcraft III ignores user data in front of a map's archive; the library follows it
         // to an archive of its choosing, which would not be the one the game plays.
         if (id == kUserDataId && !warcraftMap)
             Refuse("its archive is preceded by MPQ user data, which no Warcraft III map carries");
-        if (id != kMpqId || U32(bytes, 4) < kHeaderSize)
+        if (id != kMpqId || le::ReadUint32(bytes, 4) < kHeaderSize)
             continue;
         if (bytes.size() < kHeaderSize)
             Refuse("its archive header is cut short by the end of the file");
         // Later formats (64-bit positions, extended tables) are other games' archives; in a
         // Warcraft III map the library reads the header as the first format whatever it says.
-        if (!warcraftMap && U16(bytes, 12) != 0)
-            Refuse("its archive states format " + std::to_string(U16(bytes, 12) + 1) +
+        if (!warcraftMap && le::ReadUint16(bytes, 12) != 0)
+            Refuse("its archive states format " + std::to_string(le::ReadUint16(bytes, 12) + 1) +
                    ", which Warcraft III maps do not use");
         Header header;
         header.offset = offset;
-        header.sectorShift = U16(bytes, 14);
-        header.hashTablePos = U32(bytes, 16);
-        header.blockTablePos = U32(bytes, 20);
-        header.hashTableCount = U32(bytes, 24);
-        header.blockTableCount = U32(bytes, 28);
+        header.sectorShift = le::ReadUint16(bytes, 14);
+        header.hashTablePos = le::ReadUint32(bytes, 16);
+        header.blockTablePos = le::ReadUint32(bytes, 20);
+        header.hashTableCount = le::ReadUint32(bytes, 24);
+        header.blockTableCount = le::ReadUint32(bytes, 28);
         return header;
     }
     return std::nullopt;

@@ -2,7 +2,7 @@
 
 #include "archive/ArchiveError.h"
 #include "archive/MpqStructureCheck.h"
-#include "install/FileOps.h"
+#include "base/FileOps.h"
 
 #include <StormLib.h>
 
@@ -14,6 +14,7 @@
 #endif
 
 #include <algorithm>
+#include <cerrno>
 #include <array>
 #include <cctype>
 #include <fstream>
@@ -45,9 +46,29 @@ struct Where {
     std::string entry;
 };
 
-[[noreturn]] void Fail(const Where& where, const std::string& reason)
+// The layer's own numbers, for failures it finds before StormLib is asked, kept clear of
+// StormLib's and the system's.
+constexpr int kProtectedMap = 0x56510001;
+
+std::error_code Code(DWORD code)
 {
-    throw ArchiveError(where.operation, where.map, where.entry, reason);
+    return {static_cast<int>(code), ArchiveCategory()};
+}
+
+[[noreturn]] void Fail(const Where& where, const std::string& reason, std::error_code code)
+{
+    throw ArchiveError(where.operation, where.map, where.entry, reason, code);
+}
+
+[[noreturn]] void Fail(const Where& where, const std::string& reason, DWORD code)
+{
+    Fail(where, reason, Code(code));
+}
+
+// A file of ours that cannot be written: errno, where the library set it, says why.
+std::error_code WriteError()
+{
+    return errno != 0 ? std::error_code(errno, std::generic_category()) : std::make_error_code(std::errc::io_error);
 }
 
 std::string PlatformMessage(DWORD code)
@@ -60,8 +81,7 @@ std::string PlatformMessage(DWORD code)
 #endif
 }
 
-// StormLib's last error in words, with its number for anyone who must look further.
-std::string ReasonText(DWORD code)
+std::string Words(DWORD code)
 {
     std::string text;
     switch (code) {
@@ -90,12 +110,20 @@ std::string ReasonText(DWORD code)
     case ERROR_UNKNOWN_FILE_NAMES: text = "the names of some entries are unknown"; break;
     default: text = PlatformMessage(code); break;
     }
-    return text + " (error " + std::to_string(code) + ")";
+    return text;
 }
 
-std::string LastReason()
+// StormLib's error in words, with its number for anyone who must look further.
+std::string ReasonText(DWORD code)
 {
-    return ReasonText(GetLastError());
+    return Words(code) + " (error " + std::to_string(code) + ")";
+}
+
+// Fails with StormLib's last error, after the words that say what could not be done.
+[[noreturn]] void FailWithLastError(const Where& where, const std::string& what)
+{
+    const DWORD code = GetLastError();
+    Fail(where, what + ReasonText(code), code);
 }
 
 // StormLib reads prefixes such as "map:", "http:" or "flat-file://" at the start of a
@@ -113,11 +141,6 @@ std::basic_string<Char> PathAs(const fs::path& path)
 std::basic_string<TCHAR> StormPath(const fs::path& path)
 {
     return PathAs<TCHAR>(fs::absolute(path));
-}
-
-fs::path EntryFileName(const std::string& entry)
-{
-    return fs::path(std::u8string(entry.begin(), entry.end()));
 }
 
 // StormLib names entries it cannot name "File00000012.xxx" (index and a guessed extension).
@@ -150,15 +173,15 @@ void RequireMapFile(const fs::path& map, Access access, const Where& where)
     std::error_code ec;
     const fs::file_status status = fs::status(map, ec);
     if (ec && status.type() != fs::file_type::not_found)
-        Fail(where, "the map file cannot be examined: " + ec.message());
+        Fail(where, "the map file cannot be examined: " + ec.message(), ec);
     if (status.type() == fs::file_type::not_found)
-        Fail(where, "the map file does not exist");
+        Fail(where, "the map file does not exist", ERROR_FILE_NOT_FOUND);
     if (status.type() == fs::file_type::directory)
-        Fail(where, "the path names a folder, not a map file");
+        Fail(where, "the path names a folder, not a map file", ERROR_FILE_NOT_FOUND);
     if (status.type() != fs::file_type::regular)
-        Fail(where, "the path names no regular file");
+        Fail(where, "the path names no regular file", ERROR_FILE_NOT_FOUND);
     if (access == Access::Change && (status.permissions() & fs::perms::owner_write) == fs::perms::none)
-        Fail(where, "the map file is read-only");
+        Fail(where, "the map file is read-only", ERROR_ACCESS_DENIED);
 }
 
 // One open archive; closes on every path out. Save() and Close() check what closing
@@ -173,12 +196,12 @@ public:
         // looked for first, with our own checked reads.
         const MpqStructureCheck structure(map);
         if (!structure.problem().empty())
-            Fail(where, "the map is damaged: " + structure.problem());
+            Fail(where, "the map is damaged: " + structure.problem(), ERROR_FILE_CORRUPT);
         if (!structure.headerFound())
-            Fail(where, "the map cannot be opened: " + ReasonText(ERROR_BAD_FORMAT));
+            Fail(where, "the map cannot be opened: " + ReasonText(ERROR_BAD_FORMAT), ERROR_BAD_FORMAT);
         const DWORD flags = access == Access::Read ? STREAM_FLAG_READ_ONLY : 0;
         if (!SFileOpenArchive(StormPath(map).c_str(), 0, flags, &handle_))
-            Fail(where, "the map cannot be opened: " + LastReason());
+            FailWithLastError(where, "the map cannot be opened: ");
         try {
             RequireCheckedHeader(structure, where);
             if (access == Access::Change)
@@ -203,7 +226,7 @@ public:
     {
         fileops::FaultPoint("archive-flush", map);
         if (!SFileFlushArchive(handle_))
-            Fail(where, "the changed map cannot be saved: " + LastReason());
+            FailWithLastError(where, "the changed map cannot be saved: ");
         Close(where);
     }
 
@@ -211,7 +234,7 @@ public:
     {
         HANDLE handle = std::exchange(handle_, nullptr);
         if (!SFileCloseArchive(handle))
-            Fail(where, "the map cannot be closed: " + LastReason());
+            FailWithLastError(where, "the map cannot be closed: ");
     }
 
 private:
@@ -220,10 +243,10 @@ private:
     {
         ULONGLONG offset = 0;
         if (!SFileGetFileInfo(handle_, SFileMpqHeaderOffset, &offset, sizeof(offset), nullptr))
-            Fail(where, "the map's state cannot be read: " + LastReason());
+            FailWithLastError(where, "the map's state cannot be read: ");
         if (offset != structure.headerOffset())
             Fail(where, "the map is damaged: it holds more than one archive header, and the archive library "
-                        "chose another than the one checked");
+                        "chose another than the one checked", ERROR_FILE_CORRUPT);
     }
 
     // StormLib opens maps with damaged or deliberately bogus tables only for reading;
@@ -232,10 +255,10 @@ private:
     {
         DWORD flags = 0;
         if (!SFileGetFileInfo(handle_, SFileMpqFlags, &flags, sizeof(flags), nullptr))
-            Fail(where, "the map's state cannot be read: " + LastReason());
+            FailWithLastError(where, "the map's state cannot be read: ");
         if ((flags & (MPQ_FLAG_READ_ONLY | MPQ_FLAG_MALFORMED)) != 0 || !BlockTableIsSound(map))
             Fail(where, "the map is protected: its archive tables are damaged or deliberately malformed, "
-                        "so it can be read but not changed");
+                        "so it can be read but not changed", Code(kProtectedMap));
     }
 
     // StormLib opens some maps with garbled block entries for changes and then crashes while
@@ -274,10 +297,10 @@ public:
         : where_(where)
     {
         if (!SFileOpenFileEx(archive, entry.c_str(), SFILE_OPEN_FROM_MPQ, &handle_))
-            Fail(where_, "the entry cannot be opened: " + LastReason());
+            FailWithLastError(where_, "the entry cannot be opened: ");
         size_ = SFileGetFileSize(handle_, nullptr);
         if (size_ == SFILE_INVALID_SIZE)
-            Fail(where_, "the entry's size cannot be read: " + LastReason());
+            FailWithLastError(where_, "the entry's size cannot be read: ");
     }
     ~StormFile()
     {
@@ -299,7 +322,7 @@ public:
             const DWORD want = std::min<DWORD>(left, kReadChunk);
             DWORD got = 0;
             if (!SFileReadFile(handle_, buffer.data(), want, &got, nullptr) || got != want)
-                Fail(where_, "the entry's data cannot be read: " + LastReason());
+                FailWithLastError(where_, "the entry's data cannot be read: ");
             sink(buffer.data(), got);
             left -= got;
         }
@@ -315,7 +338,7 @@ public:
             DWORD got = 0;
             if (SFileSetFilePointer(handle_, static_cast<LONG>(offset), nullptr, FILE_BEGIN) == SFILE_INVALID_POS ||
                 (want > 0 && (!SFileReadFile(handle_, buffer.data(), want, &got, nullptr) || got != want)))
-                Fail(where_, "the entry's data cannot be read: " + LastReason());
+                FailWithLastError(where_, "the entry's data cannot be read: ");
         }
     }
 
@@ -331,11 +354,13 @@ void LearnNames(HANDLE archive, const std::vector<fs::path>& lists, const Where&
     for (const fs::path& list : lists) {
         std::error_code ec;
         if (!fs::is_regular_file(list, ec))
-            Fail(where, "the list of names '" + fileops::Display(list) + "' does not exist");
+            Fail(where, "the list of names '" + fileops::Display(list) + "' does not exist",
+                 std::make_error_code(std::errc::no_such_file_or_directory));
         const int error = SFileAddListFile(archive, StormPath(list).c_str());
         if (error != ERROR_SUCCESS)
             Fail(where, "the list of names '" + fileops::Display(list) + "' cannot be read: " +
-                            ReasonText(static_cast<DWORD>(error)));
+                            ReasonText(static_cast<DWORD>(error)),
+                 static_cast<DWORD>(error));
     }
     // Opening by name (testing alone does not) makes StormLib keep the name.
     for (const char* name : kWellKnownNames) {
@@ -353,21 +378,44 @@ struct Found {
     DWORD storedSize = 0;
 };
 
+// A search over the archive's entries, closed on every path out.
+class StormFind {
+public:
+    explicit StormFind(HANDLE archive)
+        : handle_(SFileFindFirstFile(archive, "*", &found_, nullptr))
+    {
+    }
+    ~StormFind()
+    {
+        if (handle_ != nullptr)
+            SFileFindClose(handle_);
+    }
+    StormFind(const StormFind&) = delete;
+    StormFind& operator=(const StormFind&) = delete;
+
+    bool started() const { return handle_ != nullptr; }
+    const SFILE_FIND_DATA& current() const { return found_; }
+    bool Next() { return SFileFindNextFile(handle_, &found_); }
+
+private:
+    SFILE_FIND_DATA found_{};
+    HANDLE handle_ = nullptr;
+};
+
 std::vector<Found> Scan(HANDLE archive, const Where& where)
 {
     std::vector<Found> entries;
-    SFILE_FIND_DATA found{};
-    HANDLE find = SFileFindFirstFile(archive, "*", &found, nullptr);
-    if (find == nullptr) {
+    StormFind find(archive);
+    if (!find.started()) {
         const DWORD error = GetLastError();
         if (error != ERROR_NO_MORE_FILES && error != ERROR_SUCCESS)
-            Fail(where, "the map's entries cannot be listed: " + ReasonText(error));
+            Fail(where, "the map's entries cannot be listed: " + ReasonText(error), error);
         return entries;
     }
     do {
+        const SFILE_FIND_DATA& found = find.current();
         entries.push_back({found.cFileName, !IsPseudoName(found.cFileName), found.dwFileSize, found.dwCompSize});
-    } while (SFileFindNextFile(find, &found));
-    SFileFindClose(find);
+    } while (find.Next());
     return entries;
 }
 
@@ -398,9 +446,10 @@ void RemoveEveryCopy(HANDLE archive, const std::string& entry, const Where& wher
     constexpr int kMostCopies = 16;
     for (int copy = 0; SFileHasFile(archive, entry.c_str()); ++copy) {
         if (copy == kMostCopies)
-            Fail(where, "the map holds the entry more than " + std::to_string(kMostCopies) + " times");
+            Fail(where, "the map holds the entry more than " + std::to_string(kMostCopies) + " times",
+                 ERROR_FILE_CORRUPT);
         if (!SFileRemoveFile(archive, entry.c_str(), SFILE_OPEN_FROM_MPQ))
-            Fail(where, LastReason());
+            FailWithLastError(where, "");
     }
 }
 
@@ -411,19 +460,97 @@ void GrowHashTable(HANDLE archive, const fs::path& map, const std::vector<fs::pa
     const DWORD current = SFileGetMaxFileCount(archive);
     const DWORD wanted = std::min<DWORD>(std::max<DWORD>(current * 2, 16), HASH_TABLE_SIZE_MAX);
     if (wanted <= current)
-        Fail(where, "the map's hash table is full and already as large as it can be");
+        Fail(where, "the map's hash table is full and already as large as it can be", ERROR_DISK_FULL);
     fileops::FaultPoint("archive-grow", map);
     if (!SFileSetMaxFileCount(archive, wanted)) {
         const DWORD error = GetLastError();
         if (error == ERROR_UNKNOWN_FILE_NAMES || error == ERROR_CAN_NOT_COMPLETE)
             Fail(where, "the map's hash table has no free slot for a new entry, and it cannot be enlarged "
-                        "because the names of some entries are unknown");
+                        "because the names of some entries are unknown", ERROR_UNKNOWN_FILE_NAMES);
         Fail(where, "the map's hash table has no free slot for a new entry and cannot be enlarged: " +
-                        ReasonText(error));
+                        ReasonText(error), error);
     }
 }
 
+class ArchiveErrorCategory : public std::error_category {
+public:
+    const char* name() const noexcept override { return "StormLib"; }
+    std::string message(int code) const override
+    {
+        return code == kProtectedMap ? "the map is protected against changes" : Words(static_cast<DWORD>(code));
+    }
+    std::error_condition default_error_condition(int code) const noexcept override
+    {
+        switch (code) {
+        case ERROR_FILE_NOT_FOUND: return ArchiveFailure::Missing;
+        case ERROR_ACCESS_DENIED: return ArchiveFailure::ReadOnly;
+        case ERROR_BAD_FORMAT:
+        case ERROR_AVI_FILE: return ArchiveFailure::NotAnArchive;
+        case ERROR_FILE_CORRUPT:
+        case ERROR_CHECKSUM_ERROR:
+        case ERROR_HANDLE_EOF:
+        case ERROR_FILE_INCOMPLETE: return ArchiveFailure::Damaged;
+        case kProtectedMap: return ArchiveFailure::Protected;
+        case ERROR_DISK_FULL: return ArchiveFailure::Full;
+        case ERROR_UNKNOWN_FILE_NAMES: return ArchiveFailure::UnknownNames;
+        default: return {code, *this};
+        }
+    }
+};
+
+class ArchiveFailureCategoryImpl : public std::error_category {
+public:
+    const char* name() const noexcept override { return "archive failure"; }
+    std::string message(int condition) const override
+    {
+        switch (static_cast<ArchiveFailure>(condition)) {
+        case ArchiveFailure::Missing: return "not found";
+        case ArchiveFailure::ReadOnly: return "cannot be written";
+        case ArchiveFailure::NotAnArchive: return "not a map archive";
+        case ArchiveFailure::Damaged: return "damaged";
+        case ArchiveFailure::Protected: return "protected against changes";
+        case ArchiveFailure::Full: return "no room left";
+        case ArchiveFailure::UnknownNames: return "names unknown";
+        }
+        return "unknown failure";
+    }
+    // The layer's own checks carry the system's numbers where the system said why.
+    bool equivalent(const std::error_code& code, int condition) const noexcept override
+    {
+        if (code.category() == ArchiveCategory())
+            return code.category().default_error_condition(code.value()) == std::error_condition(condition, *this);
+        if (code.category() != std::generic_category() && code.category() != std::system_category())
+            return false;
+        const std::error_condition generic = code.default_error_condition();
+        switch (static_cast<ArchiveFailure>(condition)) {
+        case ArchiveFailure::Missing: return generic == std::errc::no_such_file_or_directory;
+        case ArchiveFailure::ReadOnly:
+            return generic == std::errc::permission_denied || generic == std::errc::operation_not_permitted ||
+                generic == std::errc::read_only_file_system;
+        case ArchiveFailure::Full: return generic == std::errc::no_space_on_device;
+        default: return false;
+        }
+    }
+};
+
 } // namespace
+
+const std::error_category& ArchiveCategory()
+{
+    static const ArchiveErrorCategory category;
+    return category;
+}
+
+const std::error_category& ArchiveFailureCategory()
+{
+    static const ArchiveFailureCategoryImpl category;
+    return category;
+}
+
+std::error_condition make_error_condition(ArchiveFailure failure)
+{
+    return {static_cast<int>(failure), ArchiveFailureCategory()};
+}
 
 StormMapArchive::StormMapArchive(std::vector<fs::path> nameLists)
     : nameLists_(std::move(nameLists))
@@ -437,32 +564,33 @@ void StormMapArchive::ExtractEntry(const fs::path& map, const std::string& entry
     RequireMapFile(map, Access::Read, where);
     StormArchive archive(map, Access::Read, where);
     if (!SFileHasFile(archive.get(), entry.c_str()))
-        Fail(where, MissingEntryReason(archive.get(), entry));
+        Fail(where, MissingEntryReason(archive.get(), entry), ERROR_FILE_NOT_FOUND);
     StormFile file(archive.get(), entry, where);
 
     std::error_code ec;
     if (createFolder) {
         fs::create_directories(destFolder, ec);
         if (ec)
-            Fail(where, "the folder '" + fileops::Display(destFolder) + "' cannot be created: " + ec.message());
+            Fail(where, "the folder '" + fileops::Display(destFolder) + "' cannot be created: " + ec.message(), ec);
     } else if (!fs::is_directory(destFolder, ec)) {
-        Fail(where, "the folder '" + fileops::Display(destFolder) + "' does not exist");
+        Fail(where, "the folder '" + fileops::Display(destFolder) + "' does not exist",
+             std::make_error_code(std::errc::no_such_file_or_directory));
     }
 
-    const fs::path target = destFolder / EntryFileName(entry);
+    const fs::path target = destFolder / fileops::PathFromUtf8(entry);
     fileops::FaultPoint("archive-extract", map);
     std::ofstream out(target, std::ios::binary | std::ios::trunc);
     if (!out)
-        Fail(where, "the file '" + fileops::Display(target) + "' cannot be written");
+        Fail(where, "the file '" + fileops::Display(target) + "' cannot be written", WriteError());
     try {
         file.ReadAll([&](const char* data, DWORD count) {
             out.write(data, static_cast<std::streamsize>(count));
             if (!out)
-                Fail(where, "the file '" + fileops::Display(target) + "' cannot be written");
+                Fail(where, "the file '" + fileops::Display(target) + "' cannot be written", WriteError());
         });
         out.close();
         if (!out)
-            Fail(where, "the file '" + fileops::Display(target) + "' cannot be written");
+            Fail(where, "the file '" + fileops::Display(target) + "' cannot be written", WriteError());
     } catch (...) {
         out.close();
         fs::remove(target, ec);
@@ -487,7 +615,7 @@ void StormMapArchive::DeleteEntry(const fs::path& map, const std::string& entry)
     RequireMapFile(map, Access::Change, where);
     StormArchive archive(map, Access::Change, where);
     if (!SFileHasFile(archive.get(), entry.c_str()))
-        Fail(where, MissingEntryReason(archive.get(), entry));
+        Fail(where, MissingEntryReason(archive.get(), entry), ERROR_FILE_NOT_FOUND);
     fileops::FaultPoint("archive-delete", map);
     RemoveEveryCopy(archive.get(), entry, where);
     archive.Save(map, where);
@@ -497,10 +625,11 @@ void StormMapArchive::AddEntry(const fs::path& map, const fs::path& file, const 
 {
     const Where where{"Adding", fileops::Display(map), entry};
     if (storage != kStoreCompressed && storage != kStorePlain)
-        Fail(where, "unknown kind of storage " + std::to_string(storage));
+        Fail(where, "unknown kind of storage " + std::to_string(storage), ERROR_INVALID_PARAMETER);
     std::error_code ec;
     if (!fs::is_regular_file(file, ec))
-        Fail(where, "the file to add '" + fileops::Display(file) + "' does not exist");
+        Fail(where, "the file to add '" + fileops::Display(file) + "' does not exist",
+             std::make_error_code(std::errc::no_such_file_or_directory));
     RequireMapFile(map, Access::Change, where);
     StormArchive archive(map, Access::Change, where);
 
@@ -519,13 +648,13 @@ void StormMapArchive::AddEntry(const fs::path& map, const fs::path& file, const 
     if (!add()) {
         const DWORD error = GetLastError();
         if (error == ERROR_ALREADY_EXISTS)
-            Fail(where, "the map holds a damaged entry of that name, which cannot be replaced");
+            Fail(where, "the map holds a damaged entry of that name, which cannot be replaced", error);
         // A new name that finds no free slot in the hash table: make the table larger.
         if (existed || error != ERROR_DISK_FULL)
-            Fail(where, ReasonText(error));
+            Fail(where, ReasonText(error), error);
         GrowHashTable(archive.get(), map, nameLists_, where);
         if (!add())
-            Fail(where, LastReason());
+            FailWithLastError(where, "");
     }
     archive.Save(map, where);
 }
@@ -555,11 +684,11 @@ std::vector<std::uint8_t> StormMapArchive::ReadEntry(const fs::path& map, const 
     RequireMapFile(map, Access::Read, where);
     StormArchive archive(map, Access::Read, where);
     if (!SFileHasFile(archive.get(), entry.c_str()))
-        Fail(where, MissingEntryReason(archive.get(), entry));
+        Fail(where, MissingEntryReason(archive.get(), entry), ERROR_FILE_NOT_FOUND);
     StormFile file(archive.get(), entry, where);
     if (file.size() > kMaxReadEntryBytes)
         Fail(where, "the entry states a size of " + std::to_string(file.size()) +
-                        " bytes, more than can be read into memory");
+                        " bytes, more than can be read into memory", ERROR_NOT_ENOUGH_MEMORY);
     fileops::FaultPoint("archive-read", map);
     std::vector<std::uint8_t> bytes;
     // The stated size may lie; the buffer grows only with data really read.
@@ -602,7 +731,7 @@ bool StormMapArchive::Compact(const fs::path& map, const std::vector<fs::path>& 
                     archive.Close(where);
                     return false;
                 }
-                Fail(where, ReasonText(error));
+                Fail(where, ReasonText(error), error);
             }
         } catch (...) {
             fs::remove(temp, ec);
@@ -624,13 +753,13 @@ bool StormMapArchive::Compact(const fs::path& map, const std::vector<fs::path>& 
     for (const Found& entry : before) {
         const Where entryWhere{where.operation, where.map, entry.name};
         if (std::none_of(after.begin(), after.end(), [&](const Found& now) { return sameEntry(entry, now); }))
-            Fail(entryWhere, "the entry is missing or changed in the compacted map");
+            Fail(entryWhere, "the entry is missing or changed in the compacted map", ERROR_FILE_CORRUPT);
         StormFile file(archive.get(), entry.name, entryWhere);
         file.ReadEnds();
     }
     if (after.size() != before.size())
         Fail(where, "the compacted map holds " + std::to_string(after.size()) + " entries instead of " +
-                        std::to_string(before.size()));
+                        std::to_string(before.size()), ERROR_FILE_CORRUPT);
     archive.Close(where);
     return true;
 }

@@ -1,5 +1,7 @@
 #include "install/AppPaths.h"
 
+#include "base/FileOps.h"
+
 namespace vornak {
 
 std::filesystem::path AppPath(const std::filesystem::path& appDir, std::string_view suffix)
@@ -9,7 +11,7 @@ std::filesystem::path AppPath(const std::filesystem::path& appDir, std::string_v
         const auto cut = suffix.find('\\');
         const auto part = suffix.substr(0, cut);
         if (!part.empty())
-            result /= std::filesystem::path(std::u8string(part.begin(), part.end()));
+            result /= fileops::PathFromUtf8(part);
         if (cut == std::string_view::npos)
             break;
         suffix.remove_prefix(cut + 1);

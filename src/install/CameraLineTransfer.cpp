@@ -1,6 +1,7 @@
 #include "install/CameraLineTransfer.h"
 
-#include "install/FileOps.h"
+#include "base/AsciiCase.h"
+#include "base/FileOps.h"
 #include "install/LineReader.h"
 
 #include <array>
@@ -11,16 +12,9 @@ namespace vornak {
 
 namespace {
 
-constexpr std::array<unsigned char, 256> kUpper = [] {
-    std::array<unsigned char, 256> table{};
-    for (std::size_t c = 0; c < table.size(); ++c)
-        table[c] = static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - ('a' - 'A') : c);
-    return table;
-}();
-
 unsigned char Upper(char c)
 {
-    return kUpper[static_cast<unsigned char>(c)];
+    return static_cast<unsigned char>(ToUpperAscii(c));
 }
 
 // Whether busco stands at `at`, its first byte already known to agree.

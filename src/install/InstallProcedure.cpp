@@ -3,7 +3,7 @@
 #include "archive/ArchiveError.h"
 #include "install/AppPaths.h"
 #include "install/CameraLineTransfer.h"
-#include "install/FileOps.h"
+#include "base/FileOps.h"
 #include "install/InstallError.h"
 #include "install/InstallTexts.h"
 #include "install/MapInfoTransfer.h"

@@ -1,6 +1,6 @@
 #include "install/LineReader.h"
 
-#include "install/FileOps.h"
+#include "base/FileOps.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,6 +1,6 @@
 #include "install/MapBackup.h"
 
-#include "install/FileOps.h"
+#include "base/FileOps.h"
 #include "install/InstallError.h"
 
 #include <filesystem>

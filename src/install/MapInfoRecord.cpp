@@ -1,8 +1,8 @@
 #include "install/MapInfoRecord.h"
 
-#include "install/FileOps.h"
+#include "base/FileOps.h"
 #include "install/InstallError.h"
-#include "install/LittleEndian.h"
+#include "base/LittleEndian.h"
 
 #include <algorithm>
 #include <string_view>

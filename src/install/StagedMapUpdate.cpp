@@ -1,6 +1,7 @@
 #include "install/StagedMapUpdate.h"
 
-#include "install/FileOps.h"
+#include "base/FileOps.h"
+#include "base/FileError.h"
 #include "install/InstallError.h"
 
 #include <algorithm>
@@ -98,7 +99,7 @@ void StagedMapUpdate::CheckMapCanChange()
         // From here the probe file is ours to remove, even when closing it fails.
         stagedExists_ = true;
         fileops::Close(probe, staged_);
-    } catch (const InstallError&) {
+    } catch (const FileError&) {
         throw InstallError("The folder of the map '" + name + "' cannot be written: the map cannot be changed.");
     }
     DiscardStaged();

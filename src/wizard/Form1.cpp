@@ -1,7 +1,7 @@
 #include "wizard/Form1.h"
 
 #include "install/AppPaths.h"
-#include "install/FileOps.h"
+#include "base/FileOps.h"
 #include "install/InstallError.h"
 #include "install/InstallProcedure.h"
 #include "install/InstallTexts.h"

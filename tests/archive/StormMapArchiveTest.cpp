@@ -37,7 +37,7 @@ ArchiveError ErrorOf(Call&& call)
         return error;
     }
     ADD_FAILURE() << "no ArchiveError was thrown";
-    return ArchiveError("", "", "", "");
+    return ArchiveError("", "", "", "", {});
 }
 
 bool Contains(const std::string& text, const std::string& part)

@@ -1,5 +1,5 @@
 #include "install/CameraLineTransfer.h"
-#include "install/FileOps.h"
+#include "base/FileOps.h"
 #include "install/InstallError.h"
 
 #include "TestFiles.h"

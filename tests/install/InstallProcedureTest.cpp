@@ -1,4 +1,5 @@
-#include "install/FileOps.h"
+#include "base/FileOps.h"
+#include "base/FileError.h"
 #include "install/InstallError.h"
 #include "install/InstallProcedure.h"
 #include "install/StagedMapUpdate.h"
@@ -229,7 +230,7 @@ TEST_F(InstallProcedureTest, ForeignFileInTheScratchFolderStopsBeforeTheTemplate
     test::WriteText(app() / "Data" / "temp" / "notes.txt", "mine");
     const auto before = Take();
 
-    EXPECT_THROW(Install(), InstallError);
+    EXPECT_THROW(Install(), FileError);
     EXPECT_TRUE(before == Take());
     EXPECT_EQ(test::ReadText(app() / "Data" / "temp" / "notes.txt"), "mine");
     EXPECT_FALSE(fs::exists(app() / "Data" / "temp" / "war3map.j"));

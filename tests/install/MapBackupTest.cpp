@@ -1,5 +1,6 @@
+#include "base/FileError.h"
 #include "install/InstallError.h"
-#include "install/FileOps.h"
+#include "base/FileOps.h"
 #include "install/MapBackup.h"
 
 #include "TestFiles.h"
@@ -31,7 +32,7 @@ TEST(MapBackup, CopiesTheMapOverAnOlderBackupAndLeavesNoneWhenTheCopyFails)
     EXPECT_EQ(test::ReadText(dir / "My Arena_BackUp.w3m"), "map bytes \x01\x02");
     EXPECT_EQ(test::ReadText(map), "map bytes \x01\x02");
 
-    EXPECT_THROW(MakeBackup(fileops::Display(dir / "missing.w3m")), InstallError);
+    EXPECT_THROW(MakeBackup(fileops::Display(dir / "missing.w3m")), FileError);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
 }
 

@@ -1,4 +1,5 @@
-#include "install/FileOps.h"
+#include "base/FileOps.h"
+#include "base/FileError.h"
 #include "install/InstallError.h"
 #include "install/MapInfoRecord.h"
 #include "install/MapInfoTransfer.h"
@@ -184,7 +185,7 @@ TEST_F(MapInfoTransferTest, UnusableMapOrTemplateIsAClearErrorAndTheTemplateStay
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2) << "a file left behind";
     }
     EXPECT_EQ(warner.warnings, 0);
-    EXPECT_THROW(TakeMapInfo(dir / "missing.w3i", warner), InstallError);
+    EXPECT_THROW(TakeMapInfo(dir / "missing.w3i", warner), FileError);
 
     // Cut anywhere before the tileset byte, with or without a game version block.
     for (const std::int32_t format : {18, 28}) {

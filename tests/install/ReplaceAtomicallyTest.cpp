@@ -1,7 +1,7 @@
 // A file rewritten with its own content must stay the very same file: the install adds the
 // templates to the map, and the map records each file's time.
 
-#include "install/FileOps.h"
+#include "base/FileOps.h"
 
 #include "TestFiles.h"
 

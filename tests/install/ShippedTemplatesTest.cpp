@@ -3,7 +3,7 @@
 
 #include "install/CameraLineTransfer.h"
 #include "install/LineReader.h"
-#include "install/LittleEndian.h"
+#include "base/LittleEndian.h"
 #include "install/MapInfoRecord.h"
 
 #include "TestFiles.h"

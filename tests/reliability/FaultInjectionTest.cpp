@@ -8,7 +8,8 @@
 #include "RecordingMapArchive.h"
 #include "archive/ArchiveError.h"
 #include "archive/StormMapArchive.h"
-#include "install/FileOps.h"
+#include "base/FileError.h"
+#include "base/FileOps.h"
 #include "install/InstallError.h"
 
 #include <gtest/gtest.h>
@@ -34,8 +35,8 @@ InstallOutcome InstallFailingAt(const InstallScene& scene, MapArchive& storm, st
             return;
         const std::string reason = "Input/output error (injected)";
         if (operation.starts_with("call ") || operation.starts_with("archive-"))
-            throw ArchiveError(operation, fileops::Display(path), entry, reason);
-        throw InstallError("Cannot " + operation + " '" + fileops::Display(path) + "': " + reason);
+            throw ArchiveError(operation, fileops::Display(path), entry, reason, std::make_error_code(std::errc::io_error));
+        throw FileError(std::make_error_code(std::errc::io_error), "Cannot " + operation + " '" + fileops::Display(path) + "': " + reason);
     };
     fileops::SetFaultHook([&](std::string_view operation, const fs::path& path) { hit(std::string(operation), path, ""); });
     RecordingMapArchive archive(storm);

@@ -6,7 +6,7 @@
 #include "archive/StormMapArchive.h"
 #include "TestFiles.h"
 #include "install/CameraLineTransfer.h"
-#include "install/FileOps.h"
+#include "base/FileOps.h"
 #include "install/InstallError.h"
 #include "install/StagedMapUpdate.h"
 

@@ -4,7 +4,8 @@
 #include "RecordingInstallerUi.h"
 #include "archive/ArchiveError.h"
 #include "archive/StormMapArchive.h"
-#include "install/FileOps.h"
+#include "base/FileError.h"
+#include "base/FileOps.h"
 #include "install/InstallError.h"
 #include "install/InstallProcedure.h"
 #include "install/StagedMapUpdate.h"
@@ -56,7 +57,8 @@ InstallOutcome RunInstall(const fs::path& appDir, const fs::path& map, MapArchiv
     } catch (const std::exception& error) {
         outcome.error = error.what();
         outcome.foreignException =
-            !dynamic_cast<const InstallError*>(&error) && !dynamic_cast<const ArchiveError*>(&error);
+            !dynamic_cast<const InstallError*>(&error) && !dynamic_cast<const ArchiveError*>(&error) &&
+                !dynamic_cast<const FileError*>(&error);
     }
     return outcome;
 }

@@ -3,7 +3,7 @@
 // failure's description on standard error.
 
 #include "InstallScene.h"
-#include "install/FileOps.h"
+#include "base/FileOps.h"
 
 #include <iostream>
 

@@ -28,7 +28,7 @@ FakeMapArchive::Entries::iterator Find(FakeMapArchive::Entries& entries, const s
 
 [[noreturn]] void Fail(const std::string& op, const fs::path& map, const std::string& entry, const std::string& why)
 {
-    throw ArchiveError(op, map.string(), entry, why);
+    throw ArchiveError(op, map.string(), entry, why, std::make_error_code(std::errc::io_error));
 }
 
 } // namespace

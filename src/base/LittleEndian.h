@@ -10,10 +10,14 @@
 namespace vornak::le {
 
 std::uint8_t ReadByte(std::span<const std::uint8_t> bytes, std::size_t offset);
+std::uint16_t ReadUint16(std::span<const std::uint8_t> bytes, std::size_t offset);
+std::uint32_t ReadUint32(std::span<const std::uint8_t> bytes, std::size_t offset);
 std::int32_t ReadInt32(std::span<const std::uint8_t> bytes, std::size_t offset);
 float ReadFloat32(std::span<const std::uint8_t> bytes, std::size_t offset);
 
 void WriteByte(std::span<std::uint8_t> bytes, std::size_t offset, std::uint8_t value);
+void WriteUint16(std::span<std::uint8_t> bytes, std::size_t offset, std::uint16_t value);
+void WriteUint32(std::span<std::uint8_t> bytes, std::size_t offset, std::uint32_t value);
 void WriteInt32(std::span<std::uint8_t> bytes, std::size_t offset, std::int32_t value);
 void WriteFloat32(std::span<std::uint8_t> bytes, std::size_t offset, float value);
 

@@ -1,6 +1,6 @@
-#include "install/FileOps.h"
+#include "base/FileOps.h"
 
-#include "install/InstallError.h"
+#include "base/FileError.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -18,15 +18,23 @@ FaultHook& Hook()
     return hook;
 }
 
-std::string LastReason()
+// Streams report no reason of their own; errno, where the library set it, is the best there is.
+std::error_code LastError()
 {
-    const int err = errno;
-    return err != 0 ? std::error_code(err, std::generic_category()).message() : "unknown reason";
+    return std::error_code(errno, std::generic_category());
 }
 
-[[noreturn]] void Fail(std::string_view what, const fs::path& path, const std::string& reason)
+[[noreturn]] void Fail(std::string_view what, const fs::path& path, const std::error_code& code)
 {
-    throw InstallError(std::string(what) + " '" + Display(path) + "': " + reason);
+    const std::string text = std::string(what) + " '" + Display(path) + "': ";
+    if (!code)
+        throw FileError(std::make_error_code(std::errc::io_error), text + "unknown reason");
+    throw FileError(code, text + code.message());
+}
+
+[[noreturn]] void Fail(std::string_view what, const fs::path& path, std::errc code, const std::string& reason)
+{
+    throw FileError(std::make_error_code(code), std::string(what) + " '" + Display(path) + "': " + reason);
 }
 
 } // namespace
@@ -65,7 +73,7 @@ std::ifstream OpenForReading(const fs::path& path)
     errno = 0;
     std::ifstream in(path, std::ios::binary);
     if (!in.is_open())
-        Fail("Cannot open for reading", path, LastReason());
+        Fail("Cannot open for reading", path, LastError());
     return in;
 }
 
@@ -75,7 +83,7 @@ std::ofstream OpenForWriting(const fs::path& path)
     errno = 0;
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out.is_open())
-        Fail("Cannot open for writing", path, LastReason());
+        Fail("Cannot open for writing", path, LastError());
     return out;
 }
 
@@ -83,14 +91,14 @@ void CheckRead(const std::istream& in, const fs::path& path)
 {
     FaultPoint("read", path);
     if (in.bad() || (in.fail() && !in.eof()))
-        Fail("Cannot read", path, LastReason());
+        Fail("Cannot read", path, LastError());
 }
 
 void CheckWrite(const std::ostream& out, const fs::path& path)
 {
     FaultPoint("write", path);
     if (!out.good())
-        Fail("Cannot write", path, LastReason());
+        Fail("Cannot write", path, LastError());
 }
 
 void Close(std::ofstream& out, const fs::path& path)
@@ -101,7 +109,7 @@ void Close(std::ofstream& out, const fs::path& path)
     const bool flushed = out.good();
     out.close();
     if (!flushed || out.fail())
-        Fail("Cannot finish writing", path, LastReason());
+        Fail("Cannot finish writing", path, LastError());
 }
 
 void CopyReplacing(const fs::path& from, const fs::path& to)
@@ -110,7 +118,7 @@ void CopyReplacing(const fs::path& from, const fs::path& to)
     std::error_code ec;
     fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
     if (ec)
-        throw InstallError("Cannot copy '" + Display(from) + "' to '" + Display(to) + "': " + ec.message());
+        throw FileError(ec, "Cannot copy '" + Display(from) + "' to '" + Display(to) + "': " + ec.message());
 }
 
 void RenameReplacing(const fs::path& from, const fs::path& to)
@@ -119,7 +127,7 @@ void RenameReplacing(const fs::path& from, const fs::path& to)
     std::error_code ec;
     fs::rename(from, to, ec);
     if (ec)
-        throw InstallError("Cannot replace '" + Display(to) + "' with '" + Display(from) + "': " + ec.message());
+        throw FileError(ec, "Cannot replace '" + Display(to) + "' with '" + Display(from) + "': " + ec.message());
 }
 
 void Remove(const fs::path& path)
@@ -129,7 +137,7 @@ void Remove(const fs::path& path)
     if (!fs::remove(path, ec) && !ec)
         ec = std::make_error_code(std::errc::no_such_file_or_directory);
     if (ec)
-        Fail("Cannot delete", path, ec.message());
+        Fail("Cannot delete", path, ec);
 }
 
 void RemoveEmptyFolder(const fs::path& path)
@@ -137,13 +145,13 @@ void RemoveEmptyFolder(const fs::path& path)
     FaultPoint("remove-folder", path);
     std::error_code ec;
     if (!fs::is_directory(path, ec))
-        Fail("Cannot remove the folder", path, "it is not a folder");
+        Fail("Cannot remove the folder", path, std::errc::not_a_directory, "it is not a folder");
     if (!fs::is_empty(path, ec) && !ec)
-        Fail("Cannot remove the folder", path, "it holds other files");
+        Fail("Cannot remove the folder", path, std::errc::directory_not_empty, "it holds other files");
     if (!ec)
         fs::remove(path, ec);
     if (ec)
-        Fail("Cannot remove the folder", path, ec.message());
+        Fail("Cannot remove the folder", path, ec);
 }
 
 void CreateFolders(const fs::path& path)
@@ -152,7 +160,7 @@ void CreateFolders(const fs::path& path)
     std::error_code ec;
     fs::create_directories(path, ec);
     if (ec)
-        Fail("Cannot create the folder", path, ec.message());
+        Fail("Cannot create the folder", path, ec);
 }
 
 std::uintmax_t FileSize(const fs::path& path)
@@ -161,7 +169,7 @@ std::uintmax_t FileSize(const fs::path& path)
     std::error_code ec;
     const auto size = fs::file_size(path, ec);
     if (ec)
-        Fail("Cannot read the size of", path, ec.message());
+        Fail("Cannot read the size of", path, ec);
     return size;
 }
 

@@ -1,4 +1,4 @@
-#include "install/LittleEndian.h"
+#include "base/LittleEndian.h"
 
 #include <bit>
 #include <limits>
@@ -21,11 +21,26 @@ void CheckRange(std::size_t size, std::size_t offset, std::size_t width)
                                 " bytes");
 }
 
+} // namespace
+
+std::uint16_t ReadUint16(std::span<const std::uint8_t> bytes, std::size_t offset)
+{
+    CheckRange(bytes.size(), offset, 2);
+    return static_cast<std::uint16_t>(bytes[offset] | (bytes[offset + 1] << 8));
+}
+
 std::uint32_t ReadUint32(std::span<const std::uint8_t> bytes, std::size_t offset)
 {
     CheckRange(bytes.size(), offset, 4);
     return static_cast<std::uint32_t>(bytes[offset]) | static_cast<std::uint32_t>(bytes[offset + 1]) << 8 |
         static_cast<std::uint32_t>(bytes[offset + 2]) << 16 | static_cast<std::uint32_t>(bytes[offset + 3]) << 24;
+}
+
+void WriteUint16(std::span<std::uint8_t> bytes, std::size_t offset, std::uint16_t value)
+{
+    CheckRange(bytes.size(), offset, 2);
+    bytes[offset] = static_cast<std::uint8_t>(value);
+    bytes[offset + 1] = static_cast<std::uint8_t>(value >> 8);
 }
 
 void WriteUint32(std::span<std::uint8_t> bytes, std::size_t offset, std::uint32_t value)
@@ -34,8 +49,6 @@ void WriteUint32(std::span<std::uint8_t> bytes, std::size_t offset, std::uint32_
     for (std::size_t i = 0; i < 4; ++i)
         bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
-
-} // namespace
 
 std::uint8_t ReadByte(std::span<const std::uint8_t> bytes, std::size_t offset)
 {

@@ -1,0 +1,27 @@
+# Run as `cmake -DSOURCE_DIR=... -P CheckLayers.cmake`: fails when a library includes a header
+# of a library above it. Each layer may include its own folder and those listed for it.
+cmake_minimum_required(VERSION 3.21)
+set(allowed_base base)
+set(allowed_archive base archive)
+set(allowed_install base archive install)
+set(allowed_wizard base archive install wizard)
+
+set(failures "")
+foreach(layer base archive install wizard)
+  file(GLOB_RECURSE files "${SOURCE_DIR}/src/${layer}/*.h" "${SOURCE_DIR}/src/${layer}/*.cpp")
+  foreach(file IN LISTS files)
+    file(STRINGS "${file}" includes REGEX "^[ \t]*#[ \t]*include[ \t]+\"[a-z]+/")
+    foreach(line IN LISTS includes)
+      string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]+\"([a-z]+)/.*" "\\1" folder "${line}")
+      if(NOT folder IN_LIST allowed_${layer})
+        file(RELATIVE_PATH shown "${SOURCE_DIR}" "${file}")
+        string(APPEND failures "  ${shown}: ${line}\n")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+
+if(failures)
+  message(FATAL_ERROR "A lower layer includes a higher one:\n${failures}")
+endif()
+message(STATUS "Layers: every include points down or sideways.")
