@@ -45,11 +45,19 @@ constexpr std::uint8_t kLzmaMask = 0x12;
 // The reason a map is refused; caught in Examine.
 struct Damaged {
     std::string reason;
+    bool inTables = false;
 };
 
 [[noreturn]] void Refuse(std::string reason)
 {
     throw Damaged{std::move(reason)};
+}
+
+// Map protectors garble the header and tables on purpose (the game reads past what they
+// break); an entry's own data is never garbled that way, so only these count as protection.
+[[noreturn]] void RefuseTables(std::string reason)
+{
+    throw Damaged{std::move(reason), true};
 }
 
 std::string Hex(std::uint64_t value)
@@ -133,7 +141,7 @@ void RequireTableInside(const MapFile& file, const Header& header, std::uint32_t
     const std::uint64_t begin = header.offset + position;
     const std::uint64_t length = std::uint64_t{entries} * kTableEntrySize;
     if (begin + length > file.size())
-        Refuse(std::string(what) + " (" + std::to_string(length) + " bytes at " + Hex(begin) +
+        RefuseTables(std::string(what) + " (" + std::to_string(length) + " bytes at " + Hex(begin) +
                ") reaches past the end of the file (" + std::to_string(file.size()) + " bytes)");
 }
 
@@ -223,15 +231,15 @@ std::optional<Header> FindHeader(MapFile& file)
         // Warcraft III ignores user data in front of a map's archive; the library follows it
         // to an archive of its choosing, which would not be the one the game plays.
         if (id == kUserDataId && !warcraftMap)
-            Refuse("its archive is preceded by MPQ user data, which no Warcraft III map carries");
+            RefuseTables("its archive is preceded by MPQ user data, which no Warcraft III map carries");
         if (id != kMpqId || le::ReadUint32(bytes, 4) < kHeaderSize)
             continue;
         if (bytes.size() < kHeaderSize)
-            Refuse("its archive header is cut short by the end of the file");
+            RefuseTables("its archive header is cut short by the end of the file");
         // Later formats (64-bit positions, extended tables) are other games' archives; in a
         // Warcraft III map the library reads the header as the first format whatever it says.
         if (!warcraftMap && le::ReadUint16(bytes, 12) != 0)
-            Refuse("its archive states format " + std::to_string(le::ReadUint16(bytes, 12) + 1) +
+            RefuseTables("its archive states format " + std::to_string(le::ReadUint16(bytes, 12) + 1) +
                    ", which Warcraft III maps do not use");
         Header header;
         header.offset = offset;
@@ -253,6 +261,7 @@ MpqStructureCheck::MpqStructureCheck(const fs::path& map)
         Examine(map);
     } catch (const Damaged& damaged) {
         problem_ = damaged.reason;
+        tablesMalformed_ = damaged.inTables;
     }
 }
 
@@ -268,13 +277,13 @@ void MpqStructureCheck::Examine(const fs::path& map)
 
     // Sector sizes are 512 bytes shifted left; the library allocates one sector per read.
     if (header.sectorShift > kLargestSectorShift)
-        Refuse("its archive states sectors of 512 << " + std::to_string(header.sectorShift) + " bytes");
+        RefuseTables("its archive states sectors of 512 << " + std::to_string(header.sectorShift) + " bytes");
     const std::uint32_t hashes = header.hashTableCount;
     if (hashes == 0 || (hashes & (hashes - 1)) != 0 || hashes > kMostTableEntries)
-        Refuse("its hash table states " + std::to_string(hashes) + " entries instead of a power of two up to " +
+        RefuseTables("its hash table states " + std::to_string(hashes) + " entries instead of a power of two up to " +
                std::to_string(kMostTableEntries));
     if (header.blockTableCount > kMostTableEntries)
-        Refuse("its block table states " + std::to_string(header.blockTableCount) + " entries, more than " +
+        RefuseTables("its block table states " + std::to_string(header.blockTableCount) + " entries, more than " +
                std::to_string(kMostTableEntries));
     RequireTableInside(file, header, header.hashTablePos, hashes, "its hash table");
     RequireTableInside(file, header, header.blockTablePos, header.blockTableCount, "its block table");

@@ -32,6 +32,8 @@ public:
     // Empty when the structure is sound; else what is wrong, in words for the user.
     const std::string& problem() const { return problem_; }
     bool sound() const { return headerFound_ && problem_.empty(); }
+    // The problem lies in the header or tables, as map protectors leave them, not in an entry.
+    bool tablesMalformed() const { return tablesMalformed_; }
 
     // Limits no map reaches: the library's own maximum hash table size, which also bounds
     // the block table, and sectors of 32 MiB (editors write 4 KiB, some tools 16 MiB).
@@ -44,6 +46,7 @@ private:
     bool headerFound_ = false;
     std::uint64_t headerOffset_ = 0;
     std::string problem_;
+    bool tablesMalformed_ = false;
 };
 
 } // namespace vornak

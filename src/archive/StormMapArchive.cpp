@@ -195,6 +195,8 @@ public:
         // StormLib crashes on some damaged structures instead of reporting them; they are
         // looked for first, with our own checked reads.
         const MpqStructureCheck structure(map);
+        if (!structure.problem().empty() && structure.tablesMalformed())
+            Fail(where, "the map's archive tables are malformed: " + structure.problem(), Code(kProtectedMap));
         if (!structure.problem().empty())
             Fail(where, "the map is damaged: " + structure.problem(), ERROR_FILE_CORRUPT);
         if (!structure.headerFound())

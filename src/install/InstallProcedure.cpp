@@ -76,13 +76,23 @@ InstallResult InstallProcedure::Run(const fs::path& map)
 
     // A map that cannot take the change is refused before anything is touched.
     StagedMapUpdate update(map, archive_, {path("\\Data\\listw3m.txt")});
-    update.CheckMapCanChange();
+    try {
+        update.CheckMapCanChange();
+    } catch (const ArchiveError& error) {
+        // Protection is the map maker's choice, not damage: say so, and where to go instead.
+        if (error.code() == ArchiveFailure::Protected)
+            throw InstallError("The map '" + fileops::Display(map) +
+                               "' is protected against changes: the VQ MOD cannot be installed into a protected "
+                               "map. Install it into the unprotected original of the map. (Details: " +
+                               error.what() + ")");
+        throw;
+    }
 
     const auto scratch = path("\\Data\\temp");
     ScratchCleanup cleanup(scratch);
 
     ExtractFromMap(map, "war3map.w3i", scratch);
-    const KeptMapInfo kept = TakeMapInfo(scratch / "war3map.w3i", ui_);
+    const KeptMapInfo kept = TakeMapInfo(scratch / "war3map.w3i", ui_, fileops::Display(map));
     fileops::Remove(scratch / "war3map.w3i");
 
     ExtractFromMap(map, "war3map.j", scratch);

@@ -11,38 +11,62 @@ namespace vornak {
 
 namespace {
 
+constexpr std::size_t kTextsOffsetBeforeEditorVersion = 4;
 constexpr std::size_t kTextsOffsetBeforeGameVersion = 12;
 constexpr std::size_t kTextsOffsetWithGameVersion = 28;
 
 constexpr std::array<std::string_view, 4> kTextNames = {"map name", "author", "description",
                                                         "recommended players"};
 
-[[noreturn]] void Unusable(const std::filesystem::path& source, const std::string& why)
+struct Source {
+    const std::filesystem::path& file;
+    const std::string& map;
+};
+
+// A map's info that cannot be read is the map's fault, so the map is named and the user told
+// what to do; the installer's own template is named as the file it is.
+[[noreturn]] void Unusable(const Source& source, const std::string& why)
 {
-    throw InstallError("The map info file '" + fileops::Display(source) + "' cannot be used: " + why + ".");
+    if (source.map.empty())
+        throw InstallError("The map info file '" + fileops::Display(source.file) + "' cannot be used: " + why + ".");
+    throw InstallError("The map info of the map '" + source.map + "' cannot be used: " + why +
+                       ". The map may be damaged: open it in the map editor, save it again and retry the install.");
 }
 
 } // namespace
 
-MapInfoRecord MapInfoRecord::Parse(std::span<const std::uint8_t> bytes, const std::filesystem::path& source)
+MapInfoRecord MapInfoRecord::Parse(std::span<const std::uint8_t> bytes, const std::filesystem::path& file,
+                                   const std::string& ofMap)
 {
+    const Source source{file, ofMap};
     const std::string size = std::to_string(bytes.size());
     if (bytes.size() < 4)
         Unusable(source, "it holds only " + size + " bytes, too few even for its format number");
 
     MapInfoRecord record;
     record.formatVersion = le::ReadInt32(bytes, 0);
-    if (record.formatVersion < kOldestFormat)
-        Unusable(source, "its format " + std::to_string(record.formatVersion) +
-                             " is older than the oldest format the installer knows (" +
+    if (record.formatVersion < kOldestFormat) {
+        const std::string format = std::to_string(record.formatVersion);
+        if (!ofMap.empty())
+            throw InstallError("The map '" + ofMap + "' was saved by a map editor too old for the VQ MOD (its map info "
+                               "has format " + format + ", older than the format " + std::to_string(kOldestFormat) +
+                               " the VQ MOD needs). Open the map in a newer "
+                               "map editor, save it, and install the VQ MOD into the saved map.");
+        Unusable(source, "its format " + format + " is older than the oldest format the installer knows (" +
                              std::to_string(kOldestFormat) + ")");
+    }
 
+    const bool hasEditorVersion = record.formatVersion >= kFirstFormatWithEditorVersion;
     const bool hasGameVersion = record.formatVersion >= kFirstFormatWithGameVersion;
-    std::size_t at = hasGameVersion ? kTextsOffsetWithGameVersion : kTextsOffsetBeforeGameVersion;
+    std::size_t at = hasGameVersion ? kTextsOffsetWithGameVersion
+        : hasEditorVersion          ? kTextsOffsetBeforeGameVersion
+                                    : kTextsOffsetBeforeEditorVersion;
     if (bytes.size() < at)
         Unusable(source, "it ends after " + size + " bytes, inside its header");
-    record.saveCount = le::ReadInt32(bytes, 4);
-    record.editorVersion = le::ReadInt32(bytes, 8);
+    if (hasEditorVersion) {
+        record.saveCount = le::ReadInt32(bytes, 4);
+        record.editorVersion = le::ReadInt32(bytes, 8);
+    }
     if (hasGameVersion) {
         std::array<std::int32_t, 4> version{};
         for (std::size_t i = 0; i < version.size(); ++i)

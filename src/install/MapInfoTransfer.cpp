@@ -32,16 +32,25 @@ std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& path)
     return bytes;
 }
 
-[[noreturn]] void NoWholeNumber(const std::filesystem::path& source, std::size_t index, const std::string& why)
+struct Source {
+    const std::filesystem::path& file;
+    const std::string& map;
+};
+
+[[noreturn]] void NoWholeNumber(const Source& source, std::size_t index, const std::string& why)
 {
-    throw InstallError("The camera bound " + std::to_string(index + 1) + " of the map info file '" +
-                       fileops::Display(source) + "' " + why +
-                       ", so it cannot be taken as a 32-bit whole number.");
+    const std::string bound = "The camera bound " + std::to_string(index + 1);
+    if (source.map.empty())
+        throw InstallError(bound + " of the map info file '" + fileops::Display(source.file) + "' " + why +
+                           ", so it cannot be taken as a 32-bit whole number.");
+    throw InstallError(bound + " of the map '" + source.map + "' " + why +
+                       ", so it cannot be taken as a 32-bit whole number. Set the map's camera bounds again in the "
+                       "map editor, save the map and retry the install.");
 }
 
 // Nearest whole number, a value exactly halfway going to the even neighbour. Done by hand
 // rather than through the floating-point environment, whose rounding mode is global state.
-std::int32_t RoundHalfToEven(float bound, const std::filesystem::path& source, std::size_t index)
+std::int32_t RoundHalfToEven(float bound, const Source& source, std::size_t index)
 {
     if (std::isnan(bound))
         NoWholeNumber(source, index, "is not a number");
@@ -66,14 +75,14 @@ std::int32_t RoundHalfToEven(float bound, const std::filesystem::path& source, s
 
 } // namespace
 
-KeptMapInfo TakeMapInfo(const std::filesystem::path& mapInfo, TilesetWarner& warner)
+KeptMapInfo TakeMapInfo(const std::filesystem::path& mapInfo, TilesetWarner& warner, const std::string& ofMap)
 {
     const auto bytes = ReadWholeFile(mapInfo);
-    const auto record = MapInfoRecord::Parse(bytes, mapInfo);
+    const auto record = MapInfoRecord::Parse(bytes, mapInfo, ofMap);
 
     KeptMapInfo kept;
     for (std::size_t i = 0; i < kept.cameraBounds.size(); ++i)
-        kept.cameraBounds[i] = RoundHalfToEven(record.cameraBounds[i], mapInfo, i);
+        kept.cameraBounds[i] = RoundHalfToEven(record.cameraBounds[i], {mapInfo, ofMap}, i);
     kept.cameraComplements = record.cameraComplements;
     kept.playableWidth = record.playableWidth;
     kept.playableHeight = record.playableHeight;

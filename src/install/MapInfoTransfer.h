@@ -26,9 +26,11 @@ struct KeptMapInfo {
 };
 
 // Reads the map's own war3map.w3i. Warns through `warner` about a tileset letter outside
-// KnownTilesets and keeps "L" for it. Throws InstallError for a file it cannot read or
-// whose fields are not there, and for a camera bound with no 32-bit integer value.
-KeptMapInfo TakeMapInfo(const std::filesystem::path& mapInfo, TilesetWarner& warner);
+// KnownTilesets and keeps "L" for it. Throws InstallError for a file whose fields are not
+// there and for a camera bound with no 32-bit integer value, naming the map `ofMap` where
+// given (the file is then a scratch copy that means nothing to the user), FileError for a
+// file it cannot read.
+KeptMapInfo TakeMapInfo(const std::filesystem::path& mapInfo, TilesetWarner& warner, const std::string& ofMap = {});
 
 // Writes the kept values into the template war3map.w3i; every other byte stays. The file
 // holds either its old or its complete new content, whatever happens.

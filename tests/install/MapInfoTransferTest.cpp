@@ -161,8 +161,8 @@ TEST_F(MapInfoTransferTest, UnusableMapOrTemplateIsAClearErrorAndTheTemplateStay
         cases.push_back({words, map.Build(), goodTemplate, true});
     }
     auto old = TemplateFields();
-    old.format = 17;
-    cases.push_back({"format 17 is older", goodMap, old.Build(), false});
+    old.format = 14;
+    cases.push_back({"format 14 is older", goodMap, old.Build(), false});
     cases.push_back({"before its camera bounds", goodMap, Bytes(goodTemplate.begin(), goodTemplate.begin() + 100), false});
     cases.push_back({"author text has no terminating zero byte", goodMap,
                      Bytes(goodTemplate.begin(), goodTemplate.begin() + 22), false});

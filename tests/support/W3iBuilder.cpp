@@ -24,8 +24,11 @@ std::vector<std::uint8_t> W3iBuilder::Build() const
 {
     std::vector<std::uint8_t> out;
     PutInt32(out, format);
-    PutInt32(out, saveCount);
-    PutInt32(out, editorVersion);
+    // The early editors' formats (below 18) have no save count and editor version.
+    if (format >= 18) {
+        PutInt32(out, saveCount);
+        PutInt32(out, editorVersion);
+    }
     if (format >= 27)
         for (const auto part : gameVersion)
             PutInt32(out, part);

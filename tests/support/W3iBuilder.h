@@ -12,8 +12,8 @@ namespace vornak::test {
 // file (player, force and upgrade tables...) is stood in for by `trailing`.
 struct W3iBuilder {
     std::int32_t format = 25;
-    std::int32_t saveCount = 7;
-    std::int32_t editorVersion = 6052;
+    std::int32_t saveCount = 7;        // written for format >= 18 only
+    std::int32_t editorVersion = 6052; // written for format >= 18 only
     std::array<std::int32_t, 4> gameVersion = {1, 31, 1, 12164}; // written for format >= 27 only
     // Name, author, description, recommended players; each is followed by a zero byte.
     std::array<std::string, 4> texts = {"TRIGSTR_001", "TRIGSTR_004", "TRIGSTR_003", "TRIGSTR_002"};
