@@ -114,8 +114,8 @@ void WizardFlow::FollowRoot()
 
 void WizardFlow::Escape()
 {
-    if (IsEnabled("Command1"))
-        Click("Command1");
+    if (IsEnabled(design::kCancelButton))
+        Click(design::kCancelButton);
 }
 
 void WizardFlow::CloseBox()

@@ -30,7 +30,7 @@ public:
     void Click(std::string_view control);
     // The user changed Root's text.
     void RootChanged();
-    // Escape: presses Exit while Exit is enabled.
+    // Escape: presses the cancel button (Exit) while it is enabled.
     void Escape();
     void CloseBox();
 
