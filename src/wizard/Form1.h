@@ -1,56 +1,45 @@
 #pragma once
 
-#include "install/InstallerUi.h"
-#include "wizard/WizardServices.h"
+#include "archive/MapArchive.h"
+#include "wizard/WizardDesign.h"
+#include "wizard/WizardFlow.h"
+#include "wizard/WizardView.h"
 
 #include <QDialog>
-#include <QString>
 
 #include <array>
-#include <cstdint>
-#include <functional>
+#include <filesystem>
+#include <map>
+#include <string>
 
 class QFrame;
-class QLabel;
-class QLineEdit;
-class QPushButton;
 
 namespace vornak::wizard {
 
-// The installer's one window: six pages stacked at one place, a banner band on top and the
-// button row below. The handlers move between the pages; the installation itself is
-// InstallProcedure's, which reaches the window only through InstallerUi.
-class Form1 : public QDialog, public InstallerUi {
+// The installer's window in Qt Widgets: made from WizardDesign, driven by WizardFlow, to
+// which it passes every press, key and the close box.
+class Form1 : public QDialog, public WizardView {
     Q_OBJECT
 
 public:
-    static constexpr int kPageCount = 6;
+    Form1(std::filesystem::path appDir, MapArchive& archive, QWidget* parent = nullptr);
 
-    explicit Form1(WizardServices services, QWidget* parent = nullptr);
-    ~Form1() override;
+    // Start-up. False when the program has been ended instead: never show the window then.
+    bool Load() { return flow_.Start(); }
+    WizardFlow& flow() { return flow_; }
 
-    // Start-up: requires the list file and loads the banner. Returns false when the
-    // program has been ended instead (the window must then never be shown).
-    bool Load();
-
-    // The event handlers, public so that tests can press a button the designed states never
-    // enable (Previous on the welcome page).
-    void Command1_Click(); // Exit
-    void Command2_Click(); // Next
-    void Command3_Click(); // Previous
-    void Command4_Click(); // Finish
-    void Command5_Click(); // browse
-    void Command6_Click(); // backup
-    void Command7_Click(); // View Credits
-    void Command8_Click(); // Close
-    void Root_Change();
-
-    // InstallerUi
-    void ShowBusyPointer() override;
-    void ShowRequiredFile(const std::string& message) override;
-    void ShowFinishedPage() override;
-    void Unload() override;
-    void WarnTilesetProblem() override;
+    // WizardView
+    void BringToFront(int page) override;
+    void SetEnabled(std::string_view control, bool enabled) override;
+    void SetText(std::string_view control, const std::string& text) override;
+    std::string RootText() const override;
+    void FocusRoot() override;
+    bool ShowBanner(const std::filesystem::path& picture) override;
+    void SetBusyPointer(bool busy) override;
+    void ProcessPendingEvents() override;
+    void ShowMessage(const MessageBoxRequest& box) override;
+    std::optional<ChosenFile> ChooseFile(const std::string& filter, const std::string& current) override;
+    void EndProgram(int exitCode) override;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -61,44 +50,13 @@ public slots:
     void reject() override;
 
 private:
-    void BuildWindow();
-    void BuildPage0();
-    void BuildPage1();
-    void BuildPage2();
-    void BuildPage3();
-    void BuildPage4();
-    void BuildPage5();
-    void SetTabOrder();
+    QWidget* Make(const design::Control& control, QWidget* parent);
+    QWidget* Widget(std::string_view name) const;
 
-    void NextPass();
-    void BringToFront(int page);
-    int FrontPage() const;
-    void ShowDefaultPointer();
-    // Runs one handler; a failure nobody foresaw is reported with its description and
-    // ends the program.
-    void Guarded(const std::function<void()>& handler);
-    void Fail(const QString& description);
-    void ShowBox(const QString& title, const QString& text, int icon);
-
-    WizardServices services_;
-    std::int16_t currentStep_ = 0;
-    std::filesystem::path mpqList_;
-    bool busy_ = false;
-    bool ended_ = false;
-
-    QLabel* picture1_ = nullptr;
-    std::array<QFrame*, kPageCount> frameStep_{};
-    QPushButton* command1_ = nullptr;
-    QPushButton* command2_ = nullptr;
-    QPushButton* command3_ = nullptr;
-    QPushButton* command4_ = nullptr;
-    QPushButton* command5_ = nullptr;
-    QPushButton* command6_ = nullptr;
-    QPushButton* command7_ = nullptr;
-    QPushButton* command8_ = nullptr;
-    QLineEdit* root_ = nullptr;
-    QLabel* installon_ = nullptr;
-    QLabel* label11_ = nullptr;
+    WizardFlow flow_;
+    std::map<std::string, QWidget*, std::less<>> widgets_;
+    std::array<QFrame*, design::kPageCount> pages_{};
+    int front_ = -1;
 };
 
 } // namespace vornak::wizard

@@ -1,5 +1,7 @@
 #include "wizard/TahomaFont.h"
 
+#include "wizard/WizardDesign.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -7,7 +9,7 @@
 namespace vornak::wizard {
 
 namespace {
-const QString kFamily = QStringLiteral("Tahoma");
+const QString kFamily = QString::fromLatin1(design::kFontFamily.data(), design::kFontFamily.size());
 
 bool HasTahoma()
 {
@@ -38,7 +40,7 @@ bool TahomaFont::Ensure(const QStringList& searchFolders)
 QFont TahomaFont::Regular()
 {
     QFont font(kFamily);
-    font.setPointSizeF(8.25);
+    font.setPointSizeF(design::kFontPoints);
     font.setWeight(QFont::Normal);
     font.setStyleHint(QFont::SansSerif);
     return font;

@@ -26,10 +26,8 @@ std::unique_ptr<MapArchive> ConfigureApplication(const std::filesystem::path& ap
 
 WizardProgram::WizardProgram(const std::filesystem::path& appDir)
     : archive_(ConfigureApplication(appDir))
-    , window_({appDir, boxes_, fileDialog_, programEnd_, *archive_})
+    , window_(appDir, *archive_)
 {
-    boxes_.SetParent(&window_);
-    fileDialog_.SetParent(&window_);
 }
 
 } // namespace vornak::wizard

@@ -2,18 +2,15 @@
 
 #include "archive/MapArchive.h"
 #include "wizard/Form1.h"
-#include "wizard/ProcessEnd.h"
-#include "wizard/QtMapFileDialog.h"
-#include "wizard/QtMessageBoxes.h"
 
 #include <filesystem>
 #include <memory>
 
 namespace vornak::wizard {
 
-// The program as main() starts it: application settings, the real message boxes, file dialog,
-// program end and archive, and the window over them. Whatever else starts the window (the
-// start-up benchmark) goes through here too, so it measures the program's own start.
+// The program as main() starts it: application settings, the real archive and the window over
+// it. Whatever else starts the window (the start-up benchmark) goes through here too, so it
+// measures the program's own start.
 class WizardProgram {
 public:
     // Needs the QApplication to exist; sets its metadata, font and icon.
@@ -22,9 +19,6 @@ public:
     Form1& window() { return window_; }
 
 private:
-    QtMessageBoxes boxes_;
-    QtMapFileDialog fileDialog_;
-    ProcessEnd programEnd_;
     std::unique_ptr<MapArchive> archive_;
     Form1 window_;
 };

@@ -1,3 +1,4 @@
+#include "base/FileOps.h"
 #include "wizard/WizardProgram.h"
 
 #include <QApplication>
@@ -8,7 +9,7 @@ namespace {
 std::filesystem::path ApplicationFolder()
 {
     const QByteArray utf8 = QCoreApplication::applicationDirPath().toUtf8();
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+    return vornak::fileops::PathFromUtf8(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
 }
 } // namespace
 

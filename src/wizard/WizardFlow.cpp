@@ -1,0 +1,259 @@
+#include "wizard/WizardFlow.h"
+
+#include "install/AppPaths.h"
+#include "base/FileOps.h"
+#include "install/InstallProcedure.h"
+#include "install/InstallTexts.h"
+#include "install/MapBackup.h"
+#include "wizard/WizardDesign.h"
+
+#include <exception>
+#include <limits>
+#include <stdexcept>
+
+namespace vornak::wizard {
+
+namespace {
+
+std::int16_t Stepped(std::int16_t step, int delta)
+{
+    const int next = step + delta;
+    if (next < std::numeric_limits<std::int16_t>::min() || next > std::numeric_limits<std::int16_t>::max())
+        throw std::overflow_error("Overflow: the step index left the range of a 16-bit integer.");
+    return static_cast<std::int16_t>(next);
+}
+
+} // namespace
+
+WizardFlow::WizardFlow(WizardView& view, std::filesystem::path appDir, MapArchive& archive)
+    : view_(view)
+    , appDir_(std::move(appDir))
+    , archive_(archive)
+{
+    for (const design::Control& control : design::Controls()) {
+        if (control.kind == design::Kind::Button)
+            enabled_.emplace(control.name, !(control.style & design::Disabled));
+    }
+}
+
+template <class Handler>
+void WizardFlow::Guarded(Handler handler)
+{
+    if (ended_)
+        return;
+    try {
+        handler();
+    } catch (const std::exception& error) {
+        Fail(error.what());
+    } catch (...) {
+        Fail("An unexpected failure stopped the installer.");
+    }
+}
+
+void WizardFlow::Fail(const std::string& description)
+{
+    SetBusy(false);
+    ShowBox(design::kCaption, description, MessageIcon::Critical);
+    if (ended_)
+        return;
+    ended_ = true;
+    view_.EndProgram(1);
+}
+
+bool WizardFlow::Start()
+{
+    Guarded([this] {
+        const std::filesystem::path mpqList = AppPath(appDir_, "\\Data\\listw3m.txt");
+        const std::filesystem::path banner = AppPath(appDir_, "\\banner.gif");
+        if (!fileops::FileExists(mpqList)) {
+            ShowRequiredFile(std::string(texts::kMissingListFile));
+            Unload();
+            return;
+        }
+        if (fileops::FileExists(banner) && !view_.ShowBanner(banner)) {
+            Fail("The picture '" + fileops::Display(banner) +
+                 "' cannot be loaded: it is not a picture this program can show.");
+            return;
+        }
+        currentStep_ = 0;
+        Front(0);
+    });
+    return !ended_;
+}
+
+void WizardFlow::Click(std::string_view control)
+{
+    Guarded([&] {
+        if (control == "Command1" || control == "Command4") // Exit, Finish
+            Unload();
+        else if (control == "Command2")
+            NextPass();
+        else if (control == "Command3")
+            Previous();
+        else if (control == "Command5")
+            Browse();
+        else if (control == "Command6")
+            Backup();
+        else if (control == "Command7") // View Credits
+            Front(5);
+        else if (control == "Command8") // Close
+            Front(4);
+    });
+}
+
+void WizardFlow::RootChanged()
+{
+    Guarded([this] { FollowRoot(); });
+}
+
+void WizardFlow::FollowRoot()
+{
+    // Next only while there is a map path; the page does not matter.
+    SetEnabled("Command2", !view_.RootText().empty());
+}
+
+void WizardFlow::Escape()
+{
+    if (IsEnabled(design::kCancelButton))
+        Click(design::kCancelButton);
+}
+
+void WizardFlow::CloseBox()
+{
+    Guarded([this] { Unload(); });
+}
+
+void WizardFlow::NextPass()
+{
+    SetBusy(true);
+    currentStep_ = Stepped(currentStep_, +1);
+    Front(currentStep_);
+    // The one yield: the new page is painted here, and a press already waiting runs now.
+    view_.ProcessPendingEvents();
+    if (ended_)
+        return;
+    // Read afresh from here on: a press handled during the yield may have moved it.
+    SetEnabled("Command3", currentStep_ > 0);
+    SetBusy(false);
+    switch (currentStep_) {
+    case 1:
+        view_.FocusRoot();
+        FollowRoot();
+        break;
+    case 3: {
+        InstallProcedure procedure(appDir_, archive_, *this);
+        if (procedure.Run(fileops::PathFromUtf8(view_.RootText())) == InstallResult::ProgramEnded || ended_)
+            return;
+        NextPass();
+        if (ended_)
+            return;
+        break;
+    }
+    case 4:
+        SetEnabled("Command1", false);
+        SetEnabled("Command3", false);
+        SetEnabled("Command2", false);
+        SetEnabled("Command4", true);
+        break;
+    default:
+        break;
+    }
+    SetBusy(false);
+}
+
+void WizardFlow::Previous()
+{
+    currentStep_ = Stepped(currentStep_, -1);
+    SetEnabled("Command3", currentStep_ >= 1);
+    if (currentStep_ < 0)
+        return;
+    Front(currentStep_);
+    SetEnabled("Command2", true);
+    SetEnabled("Command4", false);
+}
+
+void WizardFlow::Browse()
+{
+    // A cancel keeps the file chosen last, as the platform's dialog reports it.
+    if (auto chosen = view_.ChooseFile("Warcraft III maps (*.w3m)|*.w3m|", lastChosen_.path))
+        lastChosen_ = std::move(*chosen);
+    const std::string& title = lastChosen_.title;
+    view_.SetText("Root", lastChosen_.path);
+    FollowRoot();
+    view_.SetText("Command6", "Backup of " + title);
+    SetEnabled("Command6", true);
+    view_.SetText("installon", "Press Next to Install the VQ MOD on " + title + " map.");
+    view_.SetText("Label11", "You have installed succesfuly the VQ MOD on " + title + " map.");
+}
+
+void WizardFlow::Backup()
+{
+    MakeBackup(view_.RootText());
+    SetEnabled("Command6", false);
+    ShowBox(texts::kBackupTitle, texts::kBackupDone, MessageIcon::None);
+}
+
+bool WizardFlow::IsEnabled(std::string_view control) const
+{
+    const auto found = enabled_.find(control);
+    return found != enabled_.end() && found->second;
+}
+
+void WizardFlow::Front(int page)
+{
+    if (page < 0 || page >= design::kPageCount)
+        throw std::out_of_range("There is no page " + std::to_string(page) + " to show.");
+    view_.BringToFront(page);
+}
+
+void WizardFlow::SetEnabled(std::string_view control, bool enabled)
+{
+    enabled_.insert_or_assign(std::string(control), enabled);
+    view_.SetEnabled(control, enabled);
+}
+
+void WizardFlow::SetBusy(bool busy)
+{
+    // One pointer for the whole program, changed only when it changes: never stacked.
+    if (busy_ == busy)
+        return;
+    busy_ = busy;
+    view_.SetBusyPointer(busy);
+}
+
+void WizardFlow::ShowBox(std::string_view title, std::string_view text, MessageIcon icon)
+{
+    view_.ShowMessage({std::string(title), std::string(text), icon});
+}
+
+void WizardFlow::ShowBusyPointer()
+{
+    SetBusy(true);
+}
+
+void WizardFlow::ShowRequiredFile(const std::string& message)
+{
+    ShowBox(texts::kRequiredFileTitle, message, MessageIcon::Critical);
+}
+
+void WizardFlow::ShowFinishedPage()
+{
+    Front(4);
+    SetEnabled("Command2", true);
+}
+
+void WizardFlow::WarnTilesetProblem()
+{
+    ShowBox(texts::kTilesetProblemTitle, texts::kTilesetProblemText, MessageIcon::Critical);
+}
+
+void WizardFlow::Unload()
+{
+    if (ended_)
+        return;
+    ended_ = true;
+    SetBusy(false);
+    view_.EndProgram(0);
+}
+
+} // namespace vornak::wizard

@@ -1,0 +1,290 @@
+#include "WizardScene.h"
+#include "archive/StormMapArchive.h"
+#include "wizard/WizardDesign.h"
+#include "wizard/WizardFlow.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <utility>
+
+namespace vornak::wizard::test {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using vornak::test::ReadBytes;
+using vornak::test::WriteText;
+
+// A front-end without a toolkit: it keeps what the flow shows and logs the calls. The file
+// dialog answers from a script (nothing: a cancel); presses in `waiting` run at the next
+// yield, as a click already in the window's queue would.
+struct RecordingView : WizardView {
+    int front = -1;
+    std::map<std::string, bool> enabled;
+    std::map<std::string, std::string> text;
+    bool busy = false;
+    std::vector<std::string> log, boxes;
+    std::deque<std::optional<std::string>> answers;
+    std::string filter;
+    std::vector<std::function<void()>> waiting;
+    std::vector<int> exitCodes;
+
+    RecordingView()
+    {
+        for (const design::Control& control : design::Controls()) {
+            enabled[std::string(control.name)] = !(control.style & design::Disabled);
+            text[std::string(control.name)] = control.text;
+        }
+    }
+    void BringToFront(int page) override { log.push_back("front " + std::to_string(front = page)); }
+    void SetEnabled(std::string_view control, bool on) override
+    {
+        enabled.at(std::string(control)) = on;
+        log.push_back((on ? "enable " : "disable ") + std::string(control));
+    }
+    void SetText(std::string_view control, const std::string& to) override { text.at(std::string(control)) = to; }
+    std::string RootText() const override { return text.at("Root"); }
+    void FocusRoot() override { log.push_back("focus Root"); }
+    bool ShowBanner(const fs::path& picture) override
+    {
+        log.push_back("banner " + picture.filename().string());
+        return vornak::test::ReadText(picture).starts_with("GIF8");
+    }
+    void SetBusyPointer(bool on) override
+    {
+        EXPECT_NE(busy, on) << "the busy pointer was stacked";
+        log.push_back((busy = on) ? "busy" : "default");
+    }
+    void ProcessPendingEvents() override
+    {
+        log.push_back("events");
+        for (const auto& press : std::exchange(waiting, {}))
+            press();
+    }
+    // "Title (icon, pointer): text"
+    void ShowMessage(const MessageBoxRequest& box) override
+    {
+        boxes.push_back(box.title + (box.icon == MessageIcon::Critical ? " (stop" : " (none") +
+                        (busy ? ", busy): " : "): ") + box.text);
+        log.push_back("box " + box.title);
+    }
+    std::optional<ChosenFile> ChooseFile(const std::string& pipeFilter, const std::string&) override
+    {
+        filter = pipeFilter;
+        const std::optional<std::string> answer = answers.front();
+        answers.pop_front();
+        return answer ? std::optional(ChosenFile{*answer, fs::path(*answer).filename().string()}) : std::nullopt;
+    }
+    void EndProgram(int exitCode) override
+    {
+        exitCodes.push_back(exitCode);
+        log.push_back("end " + std::to_string(exitCode));
+    }
+};
+
+class WizardFlowTest : public ::testing::Test {
+protected:
+    void SetUp() override { WriteAppFolder(appDir.path()); }
+    void TearDown() override { EXPECT_FALSE(view.busy) << "the busy pointer was left on"; }
+
+    // A fresh window on the application folder as it is now.
+    bool Start()
+    {
+        EXPECT_FALSE(view.busy);
+        view = RecordingView();
+        flow.emplace(view, appDir.path(), archive);
+        return flow->Start();
+    }
+    // A user's press: only of an enabled button.
+    void Press(const std::string& button)
+    {
+        ASSERT_TRUE(view.enabled.at(button)) << button << " is disabled";
+        flow->Click(button);
+    }
+    // "press Name" (an enabled button), "force Name" (any button) or "type Text" (into Root);
+    // returns what the window shows then.
+    std::string Do(const std::string& action)
+    {
+        const auto [verb, what] = std::pair(action.substr(0, action.find(' ')), action.substr(action.find(' ') + 1));
+        if (verb == "press")
+            Press(what);
+        if (verb == "force")
+            flow->Click(what);
+        if (verb == "type") {
+            view.text["Root"] = what;
+            flow->RootChanged();
+        }
+        return Shown();
+    }
+    // The page in front and the button row "Exit Previous Next Finish", 1 = enabled.
+    std::string Shown()
+    {
+        std::string shown = "page " + std::to_string(view.front) + " ";
+        for (const char* name : {"Command1", "Command3", "Command2", "Command4"})
+            shown += view.enabled.at(name) ? '1' : '0';
+        return shown;
+    }
+    // On to the map page, browse (the map, or a cancel), on to the backup page.
+    void GoToBackupPage(std::optional<std::string> answer)
+    {
+        view.answers.push_back(std::move(answer));
+        if (flow->CurrentStep() != 1)
+            Press(flow->CurrentStep() == 0 ? "Command2" : "Command3");
+        Press("Command5");
+        Press("Command2");
+        ASSERT_EQ(view.front, 2);
+    }
+
+    vornak::test::TempDir appDir;
+    StormMapArchive archive;
+    RecordingView view;
+    std::optional<WizardFlow> flow;
+    const fs::path map = appDir / "maps" / "Arena.w3m";
+};
+
+TEST_F(WizardFlowTest, StartUpNeedsTheListFileAndShowsTheBannerWhereThereIsOne)
+{
+    ASSERT_TRUE(Start());
+    EXPECT_THAT(view.log, ElementsAre("front 0"));
+    EXPECT_EQ(Shown(), "page 0 1010");
+
+    fs::copy_file(vornak::test::SourceDir() / "src/wizard/art/banner.gif", appDir / "banner.gif");
+    ASSERT_TRUE(Start());
+    EXPECT_THAT(view.log, ElementsAre("banner banner.gif", "front 0"));
+
+    WriteText(appDir / "banner.gif", "not a picture");
+    EXPECT_FALSE(Start());
+    EXPECT_THAT(view.boxes, ElementsAre(HasSubstr("Vornak MOD Installer (stop): The picture '")));
+    EXPECT_THAT(view.exitCodes, ElementsAre(1));
+
+    fs::remove(appDir / "Data" / "listw3m.txt");
+    EXPECT_FALSE(Start());
+    EXPECT_THAT(view.boxes, ElementsAre("Required File (stop): Can't find the required file '\\Data\\listw3m.txt'!"));
+    EXPECT_THAT(view.log, ElementsAre("box Required File", "end 0")) << "no page is ever shown";
+}
+
+// Next follows Root on any page; Previous enables Next whatever Root holds; Previous at the
+// welcome page leaves -1 without a page change, and Next comes back to 0; Escape is Exit.
+TEST_F(WizardFlowTest, NextFollowsRootAndPreviousWalksBackToMinusOne)
+{
+    ASSERT_TRUE(Start());
+    for (const auto& [action, shown] : std::initializer_list<std::pair<const char*, const char*>>{
+             {"press Command2", "page 1 1100"}, {"type C:/Maps/Arena.w3m", "page 1 1110"},
+             {"type ", "page 1 1100"}, {"press Command3", "page 0 1010"},
+             {"force Command3", "page 0 1010"}, // to -1; the designed states never enable Previous here
+             {"press Command2", "page 0 1010"}, {"press Command2", "page 1 1100"},
+             {"type C:/Maps/Arena.w3m", "page 1 1110"}, {"press Command2", "page 2 1110"},
+             {"type ", "page 2 1100"}, {"press Command3", "page 1 1110"}}) {
+        EXPECT_EQ(Do(action), shown) << action;
+    }
+    EXPECT_THAT(view.log, ::testing::Contains("focus Root"));
+    flow->Escape();
+    flow->Click("Command2"); // nothing runs after the end
+    EXPECT_THAT(view.exitCodes, ElementsAre(0));
+    EXPECT_EQ(view.front, 1);
+}
+
+// The dialog's filter; a cancel with nothing chosen yet gives an empty path and name, a cancel
+// after a choice keeps it; each browse sets Root and the three captions on the page it is on,
+// and offers one backup, which replaces an older one.
+TEST_F(WizardFlowTest, EachBrowseSetsRootAndCaptionsAndOffersOneBackup)
+{
+    const fs::path backup = BuildMap(map).parent_path() / "Arena_BackUp.w3m";
+    WriteText(backup, "older backup");
+    ASSERT_TRUE(Start());
+    Press("Command2");
+    view.answers = {std::nullopt};
+    Press("Command5");
+    EXPECT_EQ(view.filter, "Warcraft III maps (*.w3m)|*.w3m|");
+    EXPECT_EQ(Shown(), "page 1 1100");
+    EXPECT_EQ(view.text["Command6"], "Backup of ");
+    EXPECT_EQ(view.text["installon"], "Press Next to Install the VQ MOD on  map.");
+    for (const std::optional<std::string>& answer : {std::optional(map.string()), std::optional<std::string>()}) {
+        WriteText(map, answer ? "the map" : "the map, changed");
+        GoToBackupPage(answer);
+        EXPECT_EQ(view.text["Root"], map.string());
+        EXPECT_EQ(view.text["Command6"], "Backup of Arena.w3m");
+        EXPECT_EQ(view.text["installon"], "Press Next to Install the VQ MOD on Arena.w3m map.");
+        EXPECT_EQ(view.text["Label11"], "You have installed succesfuly the VQ MOD on Arena.w3m map.");
+        Press("Command6");
+        EXPECT_EQ(vornak::test::ReadText(backup), vornak::test::ReadText(map));
+        EXPECT_FALSE(view.enabled["Command6"]);
+    }
+    EXPECT_THAT(view.boxes, ElementsAre("BackUp (none): BackUp Succesfully Done!",
+                                        "BackUp (none): BackUp Succesfully Done!"));
+}
+
+// One press of Next on the backup page: page 3 and its one yield, the install under the busy
+// pointer, then the second pass to page 4 with its own yield; Finish alone stays enabled.
+// Credits come and go without changing that; the close box ends the program where Exit cannot.
+TEST_F(WizardFlowTest, NextOnTheBackupPageInstallsAndLandsOnTheFinishedPage)
+{
+    BuildMap(map);
+    ASSERT_TRUE(Start());
+    GoToBackupPage(map.string());
+    view.log.clear();
+    Press("Command2");
+    EXPECT_THAT(view.log, ElementsAre("busy", "front 3", "events", "enable Command3", "default", "busy",
+                                      "front 4", "enable Command2", "front 4", "events", "enable Command3",
+                                      "default", "disable Command1", "disable Command3", "disable Command2",
+                                      "enable Command4"));
+    const auto units = archive.ReadEntry(map, "war3map.w3u");
+    EXPECT_EQ(std::string(units.begin(), units.end()), "template units");
+
+    for (const char* shown : {"page 5 0001", "page 4 0001", "page 5 0001", "page 4 0001"})
+        EXPECT_EQ(Do(view.front == 4 ? "press Command7" : "press Command8"), shown);
+    flow->Escape();
+    EXPECT_TRUE(view.exitCodes.empty());
+    flow->CloseBox();
+    EXPECT_THAT(view.exitCodes, ElementsAre(0));
+    EXPECT_TRUE(view.boxes.empty());
+}
+
+// What a press on the backup page meets: problems show their box; a press already waiting in
+// the queue runs during the pass's one yield, where a second Next moves on to 4 so that the
+// first pass, reading 4 afresh, never installs, and an Exit stops the pass right there.
+TEST_F(WizardFlowTest, WhatAPressOnTheBackupPageMeets)
+{
+    const struct {
+        std::function<void()> spoil;
+        const char* press;
+        std::string box;
+        std::vector<int> exitCodes;
+        std::string shown;
+        bool mapKept;
+    } cases[] = {
+        {[&] { BuildMap(map, 'z'); }, "Command2", "Tileset Problem (stop, busy): The installer has found some",
+         {}, "page 4 0001", false},
+        {[&] { fs::remove(appDir / "Data" / "war3map.wts"); }, "Command2",
+         "Required File (stop, busy): Can't find the required file 'war3map.wts'!", {0}, "page 3 1110", true},
+        {[&] { WriteText(map, "no archive"); }, "Command2", "Vornak MOD Installer (stop): ", {1}, "page 3 1110", true},
+        {[&] { fs::remove(map); }, "Command6", "Vornak MOD Installer (stop): ", {1}, "page 2 1110", true},
+        {[&] { view.waiting.push_back([this] { flow->Click("Command2"); }); }, "Command2", "", {}, "page 4 0001", true},
+        {[&] { view.waiting.push_back([this] { flow->Click("Command1"); }); }, "Command2", "", {0}, "page 3 1110", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("case " + std::to_string(&c - cases));
+        WriteAppFolder(appDir.path());
+        ASSERT_TRUE(Start());
+        GoToBackupPage(BuildMap(map).string());
+        c.spoil();
+        const auto before = fs::exists(map) ? ReadBytes(map) : std::vector<std::uint8_t>();
+        Press(c.press);
+        EXPECT_EQ(view.boxes.size(), c.box.empty() ? 0u : 1u);
+        EXPECT_THAT(view.boxes, ::testing::Each(HasSubstr(c.box)));
+        EXPECT_EQ(view.exitCodes, c.exitCodes);
+        EXPECT_EQ(Shown(), c.shown);
+        EXPECT_TRUE(view.enabled["Command6"]);
+        if (c.mapKept && fs::exists(map)) {
+            EXPECT_EQ(ReadBytes(map), before);
+        }
+    }
+}
+
+} // namespace
+} // namespace vornak::wizard::test
