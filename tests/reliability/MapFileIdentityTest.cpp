@@ -12,9 +12,8 @@
 
 #include <gtest/gtest.h>
 
-#include <grp.h>
+#include <cstdio>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace vornak::test {
@@ -114,33 +113,19 @@ INSTANTIATE_TEST_SUITE_P(Files, PutInPlace, ::testing::ValuesIn(kPlaced),
 constexpr uid_t kOwner = 4242, kOtherUser = 4244;
 constexpr gid_t kGroup = 4343;
 
-// One install in a child process that is kOtherUser in kGroup alone. Returns its error.
+// One install by install_child as kOtherUser, in kGroup alone. Returns its error.
 std::string InstallAsOtherUser(const InstallScene& scene, const fs::path& map)
 {
-    int channel[2];
-    if (::pipe(channel) != 0)
-        return "no pipe";
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(channel[0]);
-        std::string error = "cannot take the other user's ids";
-        if (::setgroups(1, &kGroup) == 0 && ::setresgid(kGroup, kGroup, kGroup) == 0 &&
-            ::setresuid(kOtherUser, kOtherUser, kOtherUser) == 0) {
-            const auto outcome = RunInstall(scene.appDir(), map);
-            error = outcome.installed ? "" : outcome.error + " (not installed)";
-        }
-        const bool sent = ::write(channel[1], error.data(), error.size()) == static_cast<ssize_t>(error.size());
-        ::_exit(sent ? 0 : 1);
-    }
-    ::close(channel[1]);
-    std::string error;
-    char buffer[512];
-    for (ssize_t n; (n = ::read(channel[0], buffer, sizeof buffer)) > 0;)
-        error.append(buffer, static_cast<std::size_t>(n));
-    ::close(channel[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? error : "the child ended abnormally: " + error;
+    const std::string ids = std::to_string(kOtherUser) + " --regid=" + std::to_string(kGroup) +
+        " --groups=" + std::to_string(kGroup);
+    const std::string command = "setpriv --reuid=" + ids + " '" VORNAK_INSTALL_CHILD "' '" + scene.appDir().string() +
+        "' '" + map.string() + "' 2>&1";
+    FILE* child = ::popen(command.c_str(), "r");
+    std::string output;
+    for (int c; child && (c = std::fgetc(child)) != EOF;)
+        output += static_cast<char>(c);
+    const int status = child ? ::pclose(child) : -1;
+    return status == 0 ? "" : command + ": " + output;
 }
 
 struct Situation {
