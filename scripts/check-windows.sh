@@ -12,6 +12,7 @@ done
 shopt -s nullglob
 status=0
 for f in src/base/*.cpp src/archive/*.cpp src/install/*.cpp; do
+  [[ $f == *Posix.cpp ]] && continue # the POSIX half of the platform layer
   if ! "$cxx" -std=c++20 -fsyntax-only -Wall -Wextra -Wpedantic -Werror -DUNICODE -D_UNICODE -Isrc -I"$inc" "$f"; then
     echo "Windows build fails: $f"
     status=1

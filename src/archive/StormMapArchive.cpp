@@ -3,6 +3,7 @@
 #include "archive/ArchiveError.h"
 #include "archive/MpqStructureCheck.h"
 #include "base/FileOps.h"
+#include "base/Platform.h"
 
 #include <StormLib.h>
 
@@ -180,7 +181,7 @@ void RequireMapFile(const fs::path& map, Access access, const Where& where)
         Fail(where, "the path names a folder, not a map file", ERROR_FILE_NOT_FOUND);
     if (status.type() != fs::file_type::regular)
         Fail(where, "the path names no regular file", ERROR_FILE_NOT_FOUND);
-    if (access == Access::Change && (status.permissions() & fs::perms::owner_write) == fs::perms::none)
+    if (access == Access::Change && !platform::MayWrite(map))
         Fail(where, "the map file is read-only", ERROR_ACCESS_DENIED);
 }
 

@@ -1,6 +1,7 @@
 #include "base/FileOps.h"
 
 #include "base/FileError.h"
+#include "base/Platform.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -124,10 +125,62 @@ void CopyReplacing(const fs::path& from, const fs::path& to)
 void RenameReplacing(const fs::path& from, const fs::path& to)
 {
     FaultPoint("rename", to);
-    std::error_code ec;
-    fs::rename(from, to, ec);
-    if (ec)
+    if (const auto ec = platform::MoveReplacing(from, to))
         throw FileError(ec, "Cannot replace '" + Display(to) + "' with '" + Display(from) + "': " + ec.message());
+}
+
+void Flush(const fs::path& file)
+{
+    FaultPoint("flush", file);
+    if (const auto ec = platform::FlushFile(file))
+        Fail("Cannot flush to the disk", file, ec);
+}
+
+void FlushFolder(const fs::path& folder)
+{
+    const fs::path where = folder.empty() ? fs::path(".") : folder;
+    FaultPoint("flush-folder", where);
+    if (const auto ec = platform::FlushFolder(where))
+        Fail("Cannot flush to the disk the names in the folder", where, ec);
+}
+
+void PutInPlace(const fs::path& temp, const fs::path& target)
+{
+    try {
+        Flush(temp);
+        RenameReplacing(temp, target);
+    } catch (...) {
+        std::error_code ignored;
+        fs::remove(temp, ignored);
+        throw;
+    }
+    FlushFolder(target.parent_path());
+}
+
+fs::path CreateUnique(const fs::path& wanted, std::string_view companionSuffix)
+{
+    FaultPoint("create-new", wanted);
+    auto stem = wanted;
+    stem.replace_extension();
+    for (int number = 1; number < 1000; ++number) { // ".999": kUniqueNumberBytes
+        auto name = wanted;
+        if (number > 1) {
+            name = stem;
+            name += "." + std::to_string(number);
+            name += wanted.extension();
+        }
+        auto companion = name;
+        companion += companionSuffix;
+        std::error_code ec;
+        if (!companionSuffix.empty() && fs::exists(fs::symlink_status(companion, ec)))
+            continue;
+        const auto error = platform::CreateNewFile(name);
+        if (!error)
+            return name;
+        if (error != std::errc::file_exists)
+            Fail("Cannot create", name, error);
+    }
+    Fail("Cannot create", wanted, std::errc::file_exists, "every name of its kind beside it is taken");
 }
 
 void Remove(const fs::path& path)
@@ -212,7 +265,7 @@ void ReplaceAtomically(const fs::path& target, const fs::path& temp,
             Remove(temp);
             return;
         }
-        RenameReplacing(temp, target);
+        PutInPlace(temp, target);
     } catch (...) {
         std::error_code ignored;
         fs::remove(temp, ignored);

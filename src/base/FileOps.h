@@ -25,13 +25,27 @@ void Close(std::ofstream& out, const std::filesystem::path& path);
 void CopyReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
 // One atomic step where source and target share a folder; replaces the target.
 void RenameReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
+// Sends a file's data to the disk ("flush"), or a folder's names ("flush-folder").
+void Flush(const std::filesystem::path& file);
+void FlushFolder(const std::filesystem::path& folder);
+// Puts a completely written file in the place of `target` (same folder) so that even a power
+// cut leaves the one or the other whole: the file's data goes to the disk, then the rename,
+// then the folder's new name. `temp` is removed when it fails before the rename.
+void PutInPlace(const std::filesystem::path& temp, const std::filesystem::path& target);
+// Creates a new, empty file under `wanted` or, where a file of that name (or that name followed
+// by `companionSuffix`, a file made from it later) is there already, under the name with a
+// number before its extension ("backup.w3m.2.part"); returns the name taken ("create-new").
+// An existing file is never opened: whatever stands there is someone else's.
+std::filesystem::path CreateUnique(const std::filesystem::path& wanted, std::string_view companionSuffix = {});
+// The most bytes the number adds to a name.
+inline constexpr std::size_t kUniqueNumberBytes = 4;
 void Remove(const std::filesystem::path& path);
 // Removes a folder only when it is empty, as a user's own files must never go with it.
 void RemoveEmptyFolder(const std::filesystem::path& path);
 void CreateFolders(const std::filesystem::path& path);
 std::uintmax_t FileSize(const std::filesystem::path& path);
 
-// Writes a whole new file through `temp` (beside the target) and renames it over the target,
+// Writes a whole new file through `temp` (beside the target) and puts it in place (PutInPlace),
 // so the target holds either its old or its complete new content. The temp file is removed
 // when anything fails. New content equal to the old leaves the target untouched.
 void ReplaceAtomically(const std::filesystem::path& target, const std::filesystem::path& temp,
@@ -43,9 +57,9 @@ std::string Display(const std::filesystem::path& path);
 std::filesystem::path PathFromUtf8(std::string_view text);
 
 // Test seam. When set, every operation above calls the hook first with its name
-// ("open-read", "open-write", "read", "write", "close", "copy", "rename", "remove",
-// "remove-folder", "create-folders", "size") and the path; a hook that throws makes
-// that operation fail as the real one would.
+// ("open-read", "open-write", "read", "write", "close", "copy", "rename", "flush",
+// "flush-folder", "create-new", "remove", "remove-folder", "create-folders", "size") and the
+// path; a hook that throws makes that operation fail as the real one would.
 using FaultHook = std::function<void(std::string_view operation, const std::filesystem::path& path)>;
 void SetFaultHook(FaultHook hook);
 // Called by layers outside this file (the archive layer) at their own failure points.

@@ -40,16 +40,17 @@ void MakeBackup(std::string_view mapPath)
     const auto source = fileops::PathFromUtf8(mapPath);
     const auto target = fileops::PathFromUtf8(BackupPathFor(mapPath));
     // Through a temporary copy, so a failed copy never leaves a half backup in place of a good one.
-    auto temp = target;
-    temp += ".part";
+    auto part = target;
+    part += ".part";
+    const auto temp = fileops::CreateUnique(part);
     try {
         fileops::CopyReplacing(source, temp);
-        fileops::RenameReplacing(temp, target);
     } catch (...) {
         std::error_code ignored;
         std::filesystem::remove(temp, ignored);
         throw;
     }
+    fileops::PutInPlace(temp, target);
 }
 
 } // namespace vornak

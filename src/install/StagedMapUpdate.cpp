@@ -2,6 +2,7 @@
 
 #include "base/FileOps.h"
 #include "base/FileError.h"
+#include "base/Platform.h"
 #include "install/InstallError.h"
 
 #include <algorithm>
@@ -32,16 +33,11 @@ std::vector<std::uint8_t> ReadWholeFile(const fs::path& path)
     return bytes;
 }
 
-bool IsWritable(fs::perms perms)
-{
-    return (perms & fs::perms::owner_write) != fs::perms::none;
-}
-
 } // namespace
 
 StagedMapUpdate::StagedMapUpdate(fs::path map, MapArchive& archive, std::vector<fs::path> extraListFiles)
-    : map_(std::move(map))
-    , staged_(StagedPathFor(map_))
+    // A symbolic link stays a link: the file it leads to is the map that changes.
+    : map_(platform::ResolveLinks(map))
     , archive_(archive)
 {
     for (auto& list : extraListFiles)
@@ -58,8 +54,9 @@ fs::path StagedMapUpdate::StagedPathFor(const fs::path& map)
 {
     // File names hold at most 255 bytes (255 UTF-16 units on Windows, never fewer than the
     // UTF-8 bytes): a map named near that limit gets its staged copy under a shortened name,
-    // which leaves room for the ".tmp" the archive library adds to it while compacting.
-    constexpr std::size_t kMostNameBytes = 255 - 4;
+    // which leaves room for the number a taken name gets and for the ".tmp" the archive
+    // library adds to it while compacting.
+    constexpr std::size_t kMostNameBytes = 255 - fileops::kUniqueNumberBytes - 4;
     constexpr std::u8string_view kSuffix = u8".vqinstall";
     std::u8string name = map.filename().u8string();
     if (name.size() + kSuffix.size() > kMostNameBytes) {
@@ -84,25 +81,21 @@ void StagedMapUpdate::CheckMapCanChange()
         throw InstallError("The map '" + name + "' is a folder, not a map file.");
     if (!fs::is_regular_file(status))
         throw InstallError("The map '" + name + "' is not a file.");
-    if (!IsWritable(status.permissions()))
+    if (!platform::MayWrite(map_))
         throw InstallError("The map '" + name + "' is read-only: it cannot be changed.");
 
     auto folder = map_.parent_path();
     if (folder.empty())
         folder = fs::current_path();
-    const auto folderStatus = fs::status(folder, ec);
-    if (ec || !IsWritable(folderStatus.permissions()))
+    if (!platform::MayWrite(folder))
         throw InstallError("The folder of the map '" + name + "' is read-only: the map cannot be changed.");
-    // The permission bits do not tell everything (read-only media, access lists): try it.
+    // The system's answer does not tell everything (access lists, some network shares): a file
+    // made there does. It stays as the staged copy's place until the install ends.
     try {
-        auto probe = fileops::OpenForWriting(staged_);
-        // From here the probe file is ours to remove, even when closing it fails.
-        stagedExists_ = true;
-        fileops::Close(probe, staged_);
+        ReserveStaged();
     } catch (const FileError&) {
         throw InstallError("The folder of the map '" + name + "' cannot be written: the map cannot be changed.");
     }
-    DiscardStaged();
 
     archive_.CheckWritable(map_);
 }
@@ -111,8 +104,13 @@ void StagedMapUpdate::ReplaceEntries(const fs::path& dataFolder)
 {
     const ArchiveListing before = archive_.List(map_, extraListFiles_);
 
-    stagedExists_ = true;
+    if (!stagedExists_)
+        ReserveStaged();
     fileops::CopyReplacing(map_, staged_);
+    // The copy takes the map's permissions, and a map writable through its group does not let
+    // its owner (now this user) write; the map's own come back before the rename.
+    std::error_code ec;
+    fs::permissions(staged_, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add, ec);
 
     for (const auto entry : kModEntries) {
         const std::string name(entry);
@@ -132,10 +130,31 @@ void StagedMapUpdate::ReplaceEntries(const fs::path& dataFolder)
 
     Verify(before, dataFolder);
 
-    std::error_code ec;
+    platform::KeepOwner(map_, staged_);
+    // After the owner, as a change of owner clears the set-id bits.
     fs::permissions(staged_, fs::status(map_).permissions(), ec);
+    const std::string name = fileops::Display(map_);
+    try {
+        fileops::Flush(staged_);
+    } catch (const FileError& error) {
+        throw InstallError("The changed map '" + name + "' could not be written to the disk (" + error.what() +
+                           "). The map was left as it was.");
+    }
     fileops::RenameReplacing(staged_, map_);
     stagedExists_ = false;
+    try {
+        fileops::FlushFolder(map_.parent_path());
+    } catch (const FileError& error) {
+        throw InstallError("The map '" + name + "' holds the modification, but the system could not confirm that "
+                           "it is on the disk: " + error.what());
+    }
+}
+
+void StagedMapUpdate::ReserveStaged()
+{
+    // Never a file that is there already, nor one whose compaction file would be.
+    staged_ = fileops::CreateUnique(StagedPathFor(map_), ".tmp");
+    stagedExists_ = true;
 }
 
 void StagedMapUpdate::Verify(const ArchiveListing& before, const fs::path& dataFolder)

@@ -15,8 +15,9 @@ inline constexpr std::array<std::string_view, 5> kModEntries = {"war3map.j", "wa
 
 // Replaces the modification's entries all or nothing: the changes go into a copy beside the
 // map, which is compacted where it grew, read back and checked, and only then renamed over the
-// map in one step. Until that rename the map is byte for byte as it was; the copy never
-// outlives a failure.
+// map in one step, after its data reached the disk. Until that rename the map is byte for
+// byte as it was; the copy never outlives a failure, and never takes the name of a file that
+// was there. A symbolically linked map changes where the link leads; the link stays.
 class StagedMapUpdate {
 public:
     StagedMapUpdate(std::filesystem::path map, MapArchive& archive,
@@ -32,9 +33,11 @@ public:
     // Deletes and re-adds the five entries from the files of the same names in dataFolder.
     void ReplaceEntries(const std::filesystem::path& dataFolder);
 
+    // The staged copy's name while no file of that name is there.
     static std::filesystem::path StagedPathFor(const std::filesystem::path& map);
 
 private:
+    void ReserveStaged();
     void Verify(const ArchiveListing& before, const std::filesystem::path& dataFolder);
     void DiscardStaged() noexcept;
 

@@ -56,12 +56,12 @@ INSTANTIATE_TEST_SUITE_P(Fuzz, CameraLineFinding, ::testing::ValuesIn(kCameraFin
                          [](const auto& info) { return std::string(info.param.label); });
 
 // Found by fault injection: when closing the probe file (the first write beside the map)
-// failed, the empty staged copy stayed beside the map.
+// failed, the empty staged copy stayed beside the map. The step after making it fails here.
 TEST(FaultFinding, FailedCloseOfTheWriteProbeLeavesNothingBesideTheMap)
 {
     InstallScene scene(TypicalMapBytes(16 * 1024));
     fileops::SetFaultHook([&](std::string_view operation, const std::filesystem::path& path) {
-        if (operation == "close" && path == scene.stagedPath())
+        if (operation == "archive-open" && path == scene.mapPath())
             throw InstallError("Cannot finish writing: injected");
     });
     const auto outcome = scene.Install();

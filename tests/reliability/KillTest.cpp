@@ -100,6 +100,9 @@ TEST(KilledInstall, MapIsOldOrCompletelyInstalledAfterEveryKill)
 
         const auto next = scene.Install();
         ASSERT_TRUE(next.installed) << "the install after a kill failed: " << next.error;
+        // The killed install's staged copy stays: no install takes a file it did not make.
+        for (const auto* leftover : {".vqinstall", ".vqinstall.tmp"})
+            fs::remove(fs::path(scene.mapPath()) += leftover);
         ASSERT_EQ(scene.ExplainIfNotCleanlyInstalled(before), "");
         ASSERT_EQ(DescribeDifference(completed, CaptureFolder(scene.dataDir())), "");
     }

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <filesystem>
+#include <system_error>
+
+// The file-system calls whose meaning differs between systems, one implementation for each
+// (PlatformPosix.cpp, PlatformWindows.cpp). They report the system's own error and never
+// throw; fileops turns the errors into messages.
+namespace vornak::platform {
+
+// Sends the file's data (and size) from the system's cache to the disk.
+std::error_code FlushFile(const std::filesystem::path& file);
+// Sends the folder's names to the disk, so that a rename into it outlasts a power cut.
+// A file system that cannot flush folders is no error.
+std::error_code FlushFolder(const std::filesystem::path& folder);
+// Puts `from` in the place of `to` in one step, replacing it; both lie in one folder.
+std::error_code MoveReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
+// Creates a new, empty file; fails with std::errc::file_exists instead of opening one that is there.
+std::error_code CreateNewFile(const std::filesystem::path& file);
+
+// Whether this user may write the file, or create files in the folder, as the system judges
+// it. A path whose permissions give no one the right to write stays refused even to an
+// administrator: making a map read-only is the user's way of protecting it.
+bool MayWrite(const std::filesystem::path& path);
+// The file a symbolic link leads to, through any chain of links; any other path as given.
+std::filesystem::path ResolveLinks(const std::filesystem::path& path);
+// Gives `to` the owner and group of `from` as far as this user is allowed to; where not,
+// `to` keeps its own.
+void KeepOwner(const std::filesystem::path& from, const std::filesystem::path& to);
+
+} // namespace vornak::platform

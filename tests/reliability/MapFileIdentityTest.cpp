@@ -1,0 +1,240 @@
+// What the map file is must outlast an install, and a power cut during one: every file put in
+// place reaches the disk before its rename and its folder after; a linked map changes where
+// the link leads; owner and group stay; the system judges who may write; and files of the
+// user's named like ours stay untouched.
+
+#include "InstallScene.h"
+#include "MapBuilder.h"
+#include "W3iBuilder.h"
+#include "base/FileError.h"
+#include "base/FileOps.h"
+#include "install/MapBackup.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vornak::test {
+namespace {
+namespace fs = std::filesystem;
+
+using Call = std::pair<std::string, fs::path>; // fault point, file
+
+// A map whose info and camera line differ from the templates', so that an install rewrites both.
+std::vector<std::uint8_t> MapUnlikeTheTemplates()
+{
+    W3iBuilder info;
+    info.playableWidth = info.playableHeight = 100;
+    return TypicalMap({.w3i = info.Build(), .cameraLine = "call SetCameraBounds(-1.0, -2.0, 1.0, 2.0, -1.0, 2.0, 1.0, -2.0)"})
+        .Build();
+}
+
+fs::path BackupOf(const InstallScene& scene)
+{
+    return fileops::PathFromUtf8(BackupPathFor(fileops::Display(scene.mapPath())));
+}
+
+// As the window runs them: the backup when asked for, then the install. Returns the error.
+std::string BackUpAndInstall(const InstallScene& scene, const fs::path& picked, bool backUp, const fileops::FaultHook& hook = {})
+{
+    fileops::SetFaultHook(hook);
+    std::string error;
+    try {
+        if (backUp)
+            MakeBackup(fileops::Display(picked));
+        const auto outcome = RunInstall(scene.appDir(), picked);
+        error = outcome.installed ? "" : outcome.error + " (not installed)";
+    } catch (const std::exception& e) {
+        error = e.what();
+    }
+    fileops::SetFaultHook(nullptr);
+    return error;
+}
+
+std::optional<std::vector<std::uint8_t>> BytesIfAny(const fs::path& file)
+{
+    return fs::exists(file) ? std::optional(ReadBytes(file)) : std::nullopt;
+}
+
+struct Placed {
+    const char* label;
+    fs::path (*target)(const InstallScene&);
+};
+
+const Placed kPlaced[] = {
+    {"Backup", BackupOf},
+    {"MapInfoTemplate", [](const InstallScene& s) { return s.dataDir() / "war3map.w3i"; }},
+    {"ScriptTemplate", [](const InstallScene& s) { return s.dataDir() / "war3map.j"; }},
+    {"Map", [](const InstallScene& s) { return s.mapPath(); }},
+};
+
+void PrintTo(const Placed& placed, std::ostream* out) { *out << placed.label; }
+
+class PutInPlace : public ::testing::TestWithParam<Placed> {};
+
+TEST_P(PutInPlace, FlushedBeforeItsRenameItsFolderAfterAndAFailedFlushChangesNothing)
+{
+    InstallScene scene(MapUnlikeTheTemplates());
+    const fs::path target = GetParam().target(scene);
+    const bool backUp = target == BackupOf(scene);
+    std::vector<Call> calls;
+    ASSERT_EQ(BackUpAndInstall(scene, scene.mapPath(), backUp,
+                  [&](std::string_view point, const fs::path& path) { calls.emplace_back(point, path); }),
+              "");
+    const FolderState completed = CaptureFolder(scene.dataDir());
+
+    const auto rename = std::find(calls.begin(), calls.end(), Call("rename", target));
+    ASSERT_TRUE(rename != calls.end() && rename != calls.begin() && rename + 1 != calls.end());
+    const fs::path temp = (rename - 1)->second;
+    EXPECT_EQ((rename - 1)->first, "flush");
+    EXPECT_EQ(temp.parent_path(), target.parent_path());
+    EXPECT_NE(temp, target);
+    EXPECT_EQ(*(rename + 1), Call("flush-folder", target.parent_path()));
+
+    scene.Reset();
+    const auto before = BytesIfAny(target);
+    const std::string error = BackUpAndInstall(scene, scene.mapPath(), backUp, [&](std::string_view point, const fs::path& path) {
+        if (point == "flush" && path == temp)
+            throw FileError(std::make_error_code(std::errc::io_error), "Cannot flush '" + fileops::Display(path) +
+                                                                           "': Input/output error (injected)");
+    });
+    EXPECT_NE(error.find("(injected)"), std::string::npos) << error;
+    EXPECT_NE(error.find(fileops::Display(target.filename())), std::string::npos) << error;
+    EXPECT_EQ(BytesIfAny(target), before);
+    EXPECT_EQ(scene.ExplainIfNotUntouched(completed), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, PutInPlace, ::testing::ValuesIn(kPlaced),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+// Ids no one on a test machine has; 4343 is the group of the map of another owner.
+constexpr uid_t kOwner = 4242, kOtherUser = 4244;
+constexpr gid_t kGroup = 4343;
+
+// One install by install_child as kOtherUser, in kGroup alone. Returns its error.
+std::string InstallAsOtherUser(const InstallScene& scene, const fs::path& map)
+{
+    const std::string ids = std::to_string(kOtherUser) + " --regid=" + std::to_string(kGroup) +
+        " --groups=" + std::to_string(kGroup);
+    const std::string command = "setpriv --reuid=" + ids + " '" VORNAK_INSTALL_CHILD "' '" + scene.appDir().string() +
+        "' '" + map.string() + "' 2>&1";
+    FILE* child = ::popen(command.c_str(), "r");
+    std::string output;
+    for (int c; child && (c = std::fgetc(child)) != EOF;)
+        output += static_cast<char>(c);
+    const int status = child ? ::pclose(child) : -1;
+    return status == 0 ? "" : command + ": " + output;
+}
+
+struct Situation {
+    const char* label;
+    bool needsRoot;
+    bool otherUser; // installs as kOtherUser
+    fs::path (*arrange)(const InstallScene&); // returns the path the user picks
+    void (*check)(const InstallScene&, const MapEntries& before, const fs::path& picked, const std::string& error);
+};
+
+void ExpectInstalledAlone(const InstallScene& scene, const MapEntries& before, const fs::path&, const std::string& error)
+{
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(scene.ExplainIfNotCleanlyInstalled(before), "");
+}
+
+const fs::path kUsersFiles[] = {"map.w3x.vqinstall", "map.w3x.2.vqinstall.tmp", "map_BackUp.w3m.part"};
+
+const Situation kSituations[] = {
+    {"SymlinkedMapChangesItsTargetAndStaysALink", false, false,
+     [](const InstallScene& s) {
+         const auto link = s.appDir().parent_path() / "links" / "chosen.w3x";
+         fs::create_directories(link.parent_path());
+         fs::create_symlink(s.mapPath(), link);
+         return link;
+     },
+     [](const InstallScene& s, const MapEntries& before, const fs::path& link, const std::string& error) {
+         ExpectInstalledAlone(s, before, link, error);
+         EXPECT_TRUE(fs::is_symlink(link));
+         EXPECT_EQ(fs::read_symlink(link), s.mapPath());
+         EXPECT_EQ(CaptureFolder(link.parent_path()).size(), 1u) << "something was left beside the link";
+     }},
+    {"FilesOfTheUsersNamedLikeOursStay", false, false,
+     [](const InstallScene& s) {
+         for (const auto& name : kUsersFiles)
+             WriteText(s.mapFolder() / name, "the user's own " + name.string());
+         MakeBackup(fileops::Display(s.mapPath()));
+         return s.mapPath();
+     },
+     [](const InstallScene& s, const MapEntries& before, const fs::path&, const std::string& error) {
+         EXPECT_EQ(error, "");
+         EXPECT_EQ(ExplainIfNotInstalled(s.mapPath(), before, s.dataDir()), "");
+         EXPECT_EQ(ReadBytes(BackupOf(s)), s.mapBytes());
+         for (const auto& name : kUsersFiles)
+             EXPECT_EQ(ReadText(s.mapFolder() / name), "the user's own " + name.string());
+         EXPECT_EQ(CaptureFolder(s.mapFolder()).size(), 2u + std::size(kUsersFiles)) << "a staged file was left";
+     }},
+    {"OwnerAndGroupStay", true, false,
+     [](const InstallScene& s) {
+         EXPECT_EQ(::chown(s.mapPath().c_str(), kOwner, kGroup), 0);
+         fs::permissions(s.mapPath(), fs::perms(0640));
+         return s.mapPath();
+     },
+     [](const InstallScene& s, const MapEntries& before, const fs::path& map, const std::string& error) {
+         ExpectInstalledAlone(s, before, map, error);
+         struct stat status {};
+         ASSERT_EQ(::stat(map.c_str(), &status), 0);
+         EXPECT_EQ(status.st_uid, kOwner);
+         EXPECT_EQ(status.st_gid, kGroup);
+         EXPECT_EQ(status.st_mode & 07777, 0640u);
+     }},
+    {"NoWriteBitsStayReadOnlyEvenForRoot", false, false,
+     [](const InstallScene& s) {
+         fs::permissions(s.mapPath(), fs::perms(0444));
+         return s.mapPath();
+     },
+     [](const InstallScene& s, const MapEntries&, const fs::path&, const std::string& error) {
+         EXPECT_NE(error.find("read-only"), std::string::npos) << error;
+         EXPECT_EQ(s.ExplainIfNotUntouched(s.dataAsMade()), "");
+     }},
+    // Only its group may write this map, which the system grants and its owner's bits do not.
+    {"MapWritableThroughItsGroupInstalls", true, true,
+     [](const InstallScene& s) {
+         for (const auto& [path, mode] : {std::pair(s.mapFolder(), 0770), std::pair(s.mapPath(), 0460)}) {
+             EXPECT_EQ(::chown(path.c_str(), kOwner, kGroup), 0);
+             fs::permissions(path, fs::perms(mode));
+         }
+         for (const auto& item : fs::recursive_directory_iterator(s.appDir()))
+             EXPECT_EQ(::chown(item.path().c_str(), kOtherUser, kGroup), 0);
+         EXPECT_EQ(::chown(s.appDir().c_str(), kOtherUser, kGroup), 0);
+         fs::permissions(s.appDir().parent_path(), fs::perms(0755));
+         return s.mapPath();
+     },
+     [](const InstallScene& s, const MapEntries& before, const fs::path& map, const std::string& error) {
+         ExpectInstalledAlone(s, before, map, error);
+         struct stat status {};
+         ASSERT_EQ(::stat(map.c_str(), &status), 0);
+         EXPECT_EQ(status.st_gid, kGroup); // the owner is the installing user's now: only root may give files away
+     }},
+};
+
+void PrintTo(const Situation& situation, std::ostream* out) { *out << situation.label; }
+
+class MapFileIdentity : public ::testing::TestWithParam<Situation> {};
+
+TEST_P(MapFileIdentity, InstallKeepsWhatTheMapFileIs)
+{
+    const auto& situation = GetParam();
+    if (situation.needsRoot && ::geteuid() != 0)
+        GTEST_SKIP() << "changing owners and ids needs root; run the tests as root to cover this";
+    InstallScene scene(MapUnlikeTheTemplates());
+    const MapEntries before = ReadAllEntries(scene.mapPath(), scene.listFile());
+    const fs::path picked = situation.arrange(scene);
+    const std::string error = situation.otherUser ? InstallAsOtherUser(scene, picked) : BackUpAndInstall(scene, picked, false);
+    situation.check(scene, before, picked, error);
+}
+
+INSTANTIATE_TEST_SUITE_P(Situations, MapFileIdentity, ::testing::ValuesIn(kSituations),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+} // namespace
+} // namespace vornak::test
