@@ -76,25 +76,28 @@ void StagedMapUpdate::CheckMapCanChange()
     std::error_code ec;
     const auto status = fs::status(map_, ec);
     if (!fs::exists(status))
-        throw InstallError("The map '" + name + "' does not exist.");
+        throw InstallError("The map '" + name + "' does not exist. Choose the map again on the map page.");
     if (fs::is_directory(status))
-        throw InstallError("The map '" + name + "' is a folder, not a map file.");
+        throw InstallError("The map '" + name + "' is a folder, not a map file. Choose a map file (.w3m) on the map page.");
     if (!fs::is_regular_file(status))
-        throw InstallError("The map '" + name + "' is not a file.");
+        throw InstallError("The map '" + name + "' is not a file. Choose a map file (.w3m) on the map page.");
     if (!platform::MayWrite(map_))
-        throw InstallError("The map '" + name + "' is read-only: it cannot be changed.");
+        throw InstallError("The map '" + name + "' is read-only: it cannot be changed. Allow changes to the map "
+                           "file (clear its read-only setting) and install again.");
 
     auto folder = map_.parent_path();
     if (folder.empty())
         folder = fs::current_path();
     if (!platform::MayWrite(folder))
-        throw InstallError("The folder of the map '" + name + "' is read-only: the map cannot be changed.");
+        throw InstallError("The folder of the map '" + name + "' is read-only: the map cannot be changed. "
+                           "Copy the map into a folder you may change, choose the copy and install again.");
     // The system's answer does not tell everything (access lists, some network shares): a file
     // made there does. It stays as the staged copy's place until the install ends.
     try {
         ReserveStaged();
     } catch (const FileError&) {
-        throw InstallError("The folder of the map '" + name + "' cannot be written: the map cannot be changed.");
+        throw InstallError("The folder of the map '" + name + "' cannot be written: the map cannot be changed. "
+                           "Copy the map into a folder you may change, choose the copy and install again.");
     }
 
     archive_.CheckWritable(map_);
