@@ -8,20 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <random>
 
 namespace vornak::test {
 namespace {
 namespace fs = std::filesystem;
-
-std::vector<std::uint8_t> RandomBytes(std::size_t count, unsigned seed)
-{
-    std::mt19937 random(seed);
-    std::vector<std::uint8_t> bytes(count);
-    for (auto& b : bytes)
-        b = static_cast<std::uint8_t>(random());
-    return bytes;
-}
 
 // The code of the ArchiveError that `call` must throw.
 std::error_code CodeOf(const std::function<void()>& call)

@@ -13,21 +13,11 @@
 
 #include <functional>
 #include <iostream>
-#include <random>
 
 namespace vornak::test {
 namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
-
-Bytes RandomBytes(std::size_t size, std::uint32_t seed)
-{
-    std::mt19937 random(seed);
-    Bytes bytes(size);
-    for (auto& b : bytes)
-        b = static_cast<std::uint8_t>(random());
-    return bytes;
-}
 
 Bytes TemplateInfo()
 {

@@ -51,6 +51,15 @@ std::vector<std::uint8_t> Bytes(std::string_view text)
     return {text.begin(), text.end()};
 }
 
+std::vector<std::uint8_t> RandomBytes(std::size_t count, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::vector<std::uint8_t> bytes(count);
+    for (auto& b : bytes)
+        b = static_cast<std::uint8_t>(random());
+    return bytes;
+}
+
 std::vector<std::uint8_t> ReadBytes(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);

@@ -30,6 +30,7 @@ std::optional<std::filesystem::path> RealMapsDir();
 std::filesystem::path SourceDir();
 
 std::vector<std::uint8_t> Bytes(std::string_view text);
+std::vector<std::uint8_t> RandomBytes(std::size_t count, unsigned seed);
 std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path);
 std::string ReadText(const std::filesystem::path& path);
 void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
