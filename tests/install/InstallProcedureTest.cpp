@@ -85,8 +85,8 @@ TEST_F(InstallProcedureTest, ReadsTheMapChangesOnlyTheStagedCopyAndCarriesTheMap
         fs::last_write_time(Data(name), old);
     recorder.calls.clear();
     ASSERT_EQ(Install(recorder), InstallResult::Installed);
-    EXPECT_EQ(std::count(recorder.calls.begin(), recorder.calls.end(), std::pair{std::string("Compact"), scene.stagedPath()}),
-              0);
+    for (const auto& [call, map] : recorder.calls)
+        EXPECT_NE(call, "Compact");
     EXPECT_EQ(fs::file_size(scene.mapPath()), size);
     EXPECT_EQ(fs::last_write_time(Data("war3map.j")), old);
     EXPECT_EQ(fs::last_write_time(Data("war3map.w3i")), old);
