@@ -92,16 +92,17 @@ TEST_F(MapInfoTransferTest, FieldsAreFoundWhereTheyStandAndBoundsRoundHalfToEven
 
 TEST_F(MapInfoTransferTest, TilesetLettersOutsideTheKnownOnesWarnOnceAndBecomeL)
 {
-    std::vector<std::uint8_t> letters(KnownTilesets.begin(), KnownTilesets.end());
-    letters.insert(letters.end(), {'l', 'y', ' ', '\0', 'I', 'Z', 'K', 0xff});
-    for (const std::uint8_t letter : letters) {
+    // The fourteen the game ships, written out here so that a letter missing from the
+    // installer's own list shows.
+    const std::string known = "ABCDEFGLNQVWXY";
+    for (const char letter : known + std::string("ly \0IZK\xff", 8)) {
         SCOPED_TRACE(static_cast<int>(letter));
-        const bool known = std::find(KnownTilesets.begin(), KnownTilesets.end(), letter) != KnownTilesets.end();
+        const bool isKnown = known.find(letter) != std::string::npos;
         W3iBuilder map;
-        map.tileset = letter;
+        map.tileset = static_cast<std::uint8_t>(letter);
         warner.events.clear();
-        EXPECT_EQ(Transfer(map.Build()).tileset, known ? static_cast<char>(letter) : 'L');
-        EXPECT_EQ(warner.events.size(), known ? 0u : 1u);
+        EXPECT_EQ(Transfer(map.Build()).tileset, isKnown ? letter : 'L');
+        EXPECT_EQ(warner.events.size(), isKnown ? 0u : 1u);
     }
 }
 

@@ -91,7 +91,7 @@ std::map<std::string, std::string> ListedCameraLines(const fs::path& realmaps)
 // What the installer keeps of the info: a tileset letter the game does not ship becomes L.
 KeptMapInfo Kept(KeptMapInfo info)
 {
-    if (std::find(KnownTilesets.begin(), KnownTilesets.end(), info.tileset) == KnownTilesets.end())
+    if (std::string_view("ABCDEFGLNQVWXY").find(info.tileset) == std::string_view::npos)
         info.tileset = 'L';
     return info;
 }
