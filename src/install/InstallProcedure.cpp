@@ -84,7 +84,8 @@ InstallResult InstallProcedure::Run(const fs::path& map)
             throw InstallError("The map '" + fileops::Display(map) +
                                "' is protected against changes: the VQ MOD cannot be installed into a protected "
                                "map. Install it into the unprotected original of the map. (Details: " +
-                               error.what() + ")");
+                               error.what() + ")",
+                               error.code());
         throw;
     }
 

@@ -20,16 +20,31 @@ namespace fs = std::filesystem;
 
 struct RefusalCase {
     const char* name;
-    std::function<test::MapBuilder()> map;
+    std::function<std::vector<std::uint8_t>()> map;
     // Phrases the message must hold, besides the map's own path; empty: the map installs.
     std::vector<std::string> phrases;
 };
 
-test::MapBuilder MapWithInfo(std::int32_t format)
+std::vector<std::uint8_t> MapWithInfo(const std::vector<std::uint8_t>& info)
+{
+    return test::TypicalMap({.w3i = info}).Build();
+}
+
+std::vector<std::uint8_t> MapWithInfo(std::int32_t format)
 {
     test::W3iBuilder info;
     info.format = format;
-    return test::TypicalMap({.w3i = info.Build()});
+    return MapWithInfo(info.Build());
+}
+
+// As map protectors leave a map: the header places the block table far past the end.
+std::vector<std::uint8_t> ProtectedMap()
+{
+    auto bytes = MapWithInfo(test::W3iBuilder{}.Build());
+    const std::size_t blockTablePosition = 512 + 20; // behind the 512-byte HM3W header
+    for (std::size_t i = 0; i < 4; ++i)
+        bytes[blockTablePosition + i] = static_cast<std::uint8_t>(0x7FFF0000u >> (8 * i));
+    return bytes;
 }
 
 const std::vector<RefusalCase> kCases = {
@@ -37,21 +52,21 @@ const std::vector<RefusalCase> kCases = {
     {"Format17Installs", [] { return MapWithInfo(17); }, {}},
     {"Format8IsTooOld", [] { return MapWithInfo(8); },
      {"was saved by a map editor too old for the VQ MOD", "format 8", "Open the map in a newer map editor, save it"}},
-    {"ProtectedMap", [] { return test::TypicalMap({.w3i = test::W3iBuilder{}.Build()}).Damaged(test::MapBuilder::Damage::BlockTableBeyondEnd); },
+    {"ProtectedMap", ProtectedMap,
      {"is protected against changes: the VQ MOD cannot be installed into a protected map",
       "Install it into the unprotected original of the map", "(Details: ", "block table"}},
     {"MapInfoCutShort",
      [] {
          auto bytes = test::W3iBuilder{}.Build();
          bytes.resize(40);
-         return test::TypicalMap({.w3i = bytes});
+         return MapWithInfo(bytes);
      },
      {"The map info of the map", "cannot be used", "open it in the map editor, save it again"}},
     {"CameraBoundNotANumber",
      [] {
          test::W3iBuilder info;
          info.cameraBounds[2] = std::numeric_limits<float>::quiet_NaN();
-         return test::TypicalMap({.w3i = info.Build()});
+         return MapWithInfo(info.Build());
      },
      {"The camera bound 3 of the map", "is not a number", "Set the map's camera bounds again"}},
 };
@@ -65,7 +80,7 @@ TEST_P(RefusalMessages, NameTheMapSayWhatToDoAndLeaveItAsItWas)
     fs::create_directories(app);
     fs::copy(test::SourceDir() / "Data", app / "Data", fs::copy_options::recursive);
     const fs::path map = dir / "My Map.w3x";
-    GetParam().map().WriteTo(map);
+    test::WriteBytes(map, GetParam().map());
     const auto before = test::ReadBytes(map);
 
     StormMapArchive archive({app / "Data" / "listw3m.txt"});

@@ -1,16 +1,13 @@
-// Makes each step of an install fail in turn: every file operation, every point where the
-// archive layer can fail, every archive call. Whatever fails, the user's map must stay as it
-// was, the templates must be whole, nothing may be left beside the map, and the next install
-// must work.
+// Makes each step of an install fail in turn: every file operation and every point where the
+// archive layer can fail (each archive call opens the map first: "archive-open"). Whatever
+// fails, the user's map must stay as it was, the templates must be whole, nothing may be
+// left beside the map, and the next install must work.
 
 #include "InstallScene.h"
 #include "MapBuilder.h"
-#include "RecordingMapArchive.h"
 #include "archive/ArchiveError.h"
-#include "archive/StormMapArchive.h"
 #include "base/FileError.h"
 #include "base/FileOps.h"
-#include "install/InstallError.h"
 
 #include <gtest/gtest.h>
 
@@ -26,25 +23,27 @@ using Point = std::pair<std::string, fs::path>; // operation, file
 
 // One install that numbers its failure points as it meets them (in `met`) and fails point
 // `failAt`, each layer with its own kind of error, as a real fault would make it.
-InstallOutcome InstallFailingAt(const InstallScene& scene, MapArchive& storm, std::size_t failAt,
-                                std::vector<Point>& met)
+InstallOutcome InstallFailingAt(const InstallScene& scene, std::size_t failAt, std::vector<Point>& met)
 {
-    const auto hit = [&](const std::string& operation, const fs::path& path, const std::string& entry) {
+    fileops::SetFaultHook([&](std::string_view operation, const fs::path& path) {
         met.emplace_back(operation, path);
         if (met.size() - 1 != failAt)
             return;
-        const std::string reason = "Input/output error (injected)";
-        if (operation.starts_with("call ") || operation.starts_with("archive-"))
-            throw ArchiveError(operation, fileops::Display(path), entry, reason, std::make_error_code(std::errc::io_error));
-        throw FileError(std::make_error_code(std::errc::io_error), "Cannot " + operation + " '" + fileops::Display(path) + "': " + reason);
-    };
-    fileops::SetFaultHook([&](std::string_view operation, const fs::path& path) { hit(std::string(operation), path, ""); });
-    RecordingMapArchive archive(storm);
-    archive.beforeCall = [&](const RecordingMapArchive::Call& call) { hit("call " + call.operation, call.map, call.entry); };
-    const auto outcome = RunInstall(scene.appDir(), scene.mapPath(), archive);
+        const auto code = std::make_error_code(std::errc::io_error);
+        if (operation.starts_with("archive-"))
+            throw ArchiveError(std::string(operation), fileops::Display(path), "", "injected", code);
+        throw FileError(code, "Cannot " + std::string(operation) + " '" + fileops::Display(path) + "': injected");
+    });
+    const auto outcome = scene.Install();
     fileops::SetFaultHook(nullptr);
     return outcome;
 }
+
+struct MapSource {
+    const char* label;
+    std::function<std::vector<std::uint8_t>()> make;
+    const char* mustMeet; // a kind of failure point this map must offer
+};
 
 std::vector<std::uint8_t> RealMap(const char* name)
 {
@@ -52,29 +51,23 @@ std::vector<std::uint8_t> RealMap(const char* name)
     return realmaps ? ReadBytes(*realmaps / "maps" / name) : std::vector<std::uint8_t>{};
 }
 
-struct MapSource {
-    const char* label;
-    std::function<std::vector<std::uint8_t>()> make;
-    const char* mustMeet = ""; // a kind of failure point this map must offer
-};
-
 const MapSource kMaps[] = {
-    {"BuiltMap", [] { return TypicalMapBytes(512 * 1024); }, "archive-compact staged copy"},
+    // Closing the write probe beside the map once left it there when it failed (fault 1).
+    {"BuiltMap", [] { return TypicalMapBytes(512 * 1024); }, "create-new staged copy"},
     // With the script, info, strings, cameras and (listfile): 16 entries of 16. No war3map.w3u:
     // its addition needs a slot the table lacks.
     {"BuiltMapWhoseHashTableMustGrow",
      [] {
-         return TypicalMap({.w3i = ReadBytes(SourceDir() / "Data" / "war3map.w3i"), .fillerEntries = 11, .withW3u = false})
-             .HashTableSize(16)
-             .Build();
+         const auto info = ReadBytes(SourceDir() / "Data" / "war3map.w3i");
+         return TypicalMap({.w3i = info, .fillerEntries = 11, .withW3u = false}).HashTableSize(16).Build();
      },
      "archive-grow staged copy"},
     // A map lacking an entry (an addition, no deletion), one with a strong signature footer,
-    // one without (listfile), one with a weak signature.
-    {"RealRocMapWithoutUnits", [] { return RealMap("gowc3_test_roc.w3m"); }},
-    {"RealSignedMap", [] { return RealMap("war3net_roc131_4_Deadlock.w3m"); }},
-    {"RealMapWithoutListfile", [] { return RealMap("jmpq3_listfilelessMap.w3x"); }},
-    {"RealMapWithWeakSignature", [] { return RealMap("jmpq3_ydwe.w3x"); }},
+    // one without (listfile), so without compaction, one with a weak signature.
+    {"RealRocMapWithoutUnits", [] { return RealMap("gowc3_test_roc.w3m"); }, "archive-compact staged copy"},
+    {"RealSignedMap", [] { return RealMap("war3net_roc131_4_Deadlock.w3m"); }, "archive-compact staged copy"},
+    {"RealMapWithoutListfile", [] { return RealMap("jmpq3_listfilelessMap.w3x"); }, "rename map"},
+    {"RealMapWithWeakSignature", [] { return RealMap("jmpq3_ydwe.w3x"); }, "archive-compact staged copy"},
 };
 
 void PrintTo(const MapSource& source, std::ostream* out)
@@ -90,12 +83,11 @@ TEST_P(FaultInjection, EveryFailurePointLosesNothing)
     if (mapBytes.empty())
         GTEST_SKIP() << "../shared/realmaps is absent here: the real-map tests are skipped";
     InstallScene scene(mapBytes);
-    StormMapArchive storm({scene.listFile()});
     const MapEntries before = ReadAllEntries(scene.mapPath(), scene.listFile());
 
     // A counting run: nothing fails, every point is numbered.
     std::vector<Point> points;
-    ASSERT_TRUE(InstallFailingAt(scene, storm, static_cast<std::size_t>(-1), points).installed);
+    ASSERT_TRUE(InstallFailingAt(scene, static_cast<std::size_t>(-1), points).installed);
     ASSERT_EQ(scene.ExplainIfNotCleanlyInstalled(before), "");
     const FolderState completed = CaptureFolder(scene.dataDir());
 
@@ -108,22 +100,17 @@ TEST_P(FaultInjection, EveryFailurePointLosesNothing)
                                                                           : fileops::Display(path.filename())));
         scene.Reset();
         std::vector<Point> met;
-        const auto outcome = InstallFailingAt(scene, storm, n, met);
+        const auto outcome = InstallFailingAt(scene, n, met);
         // The same install meets the same points in the same order.
         ASSERT_GT(met.size(), n);
         EXPECT_EQ(met[n].first, operation);
         // Past the map's rename, with only its folder's flush failing, the map is complete.
-        if (outcome.installed || (operation == "flush-folder" && path == scene.mapFolder())) {
-            // A step whose failure the install may ride over: the result must still be whole.
+        const bool mapInPlace = operation == "flush-folder" && path == scene.mapFolder();
+        if (mapInPlace)
             EXPECT_EQ(scene.ExplainIfNotCleanlyInstalled(before), "");
-        } else {
-            ++failedCleanly;
-            EXPECT_FALSE(outcome.programEnded || outcome.foreignException) << outcome.error;
-            EXPECT_TRUE(outcome.error.find(fileops::Display(scene.mapPath().filename())) != std::string::npos ||
-                        outcome.error.find(fileops::Display(path.filename())) != std::string::npos)
-                << "the error names neither the map nor the failed file: " << outcome.error;
-            EXPECT_EQ(scene.ExplainIfNotUntouched(completed), "");
-        }
+        else // a step whose failure the install may ride over must still give a whole result
+            EXPECT_EQ(scene.Judge(outcome, before, completed, fileops::Display(path.filename())), "");
+        failedCleanly += outcome.installed || mapInPlace ? 0 : 1;
         // Whatever a failure left, the next install must work.
         const auto next = scene.Install();
         EXPECT_TRUE(next.installed) << next.error;
@@ -136,10 +123,7 @@ TEST_P(FaultInjection, EveryFailurePointLosesNothing)
     for (const auto& kind : kinds)
         std::cout << " [" << kind << "]";
     std::cout << "\n";
-    // Extraction, transfers, templates, staging, changes, compaction, verification, replace.
-    EXPECT_GE(points.size(), 100u);
-    EXPECT_GE(kinds.size(), 40u);
-    EXPECT_TRUE(!*GetParam().mustMeet || kinds.contains(GetParam().mustMeet));
+    EXPECT_TRUE(kinds.contains(GetParam().mustMeet));
 }
 
 INSTANTIATE_TEST_SUITE_P(Maps, FaultInjection, ::testing::ValuesIn(kMaps),

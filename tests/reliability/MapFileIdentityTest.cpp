@@ -27,7 +27,12 @@ std::vector<std::uint8_t> MapUnlikeTheTemplates()
 {
     W3iBuilder info;
     info.playableWidth = info.playableHeight = 100;
-    return TypicalMap({.w3i = info.Build(), .cameraLine = "call SetCameraBounds(-1.0, -2.0, 1.0, 2.0, -1.0, 2.0, 1.0, -2.0)"})
+    return MapBuilder()
+        .Hm3wHeader()
+        .Entry("war3map.w3i", info.Build())
+        .Entry("war3map.j", "function main takes nothing returns nothing\r\n"
+                            "    call SetCameraBounds(-1.0, -2.0, 1.0, 2.0, -1.0, 2.0, 1.0, -2.0)\r\nendfunction\r\n")
+        .Entry("war3map.w3e", "terrain")
         .Build();
 }
 

@@ -2,6 +2,8 @@
 // usable map. Each must give a correct install or a clear error that changes nothing.
 
 #include "InstallScene.h"
+#include "base/FileOps.h"
+#include "install/StagedMapUpdate.h"
 
 #include <gtest/gtest.h>
 
@@ -101,6 +103,22 @@ TEST_P(OddPath, CorrectInstallOrCleanError)
 
 INSTANTIATE_TEST_SUITE_P(Paths, OddPath, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.label); });
+
+// A map named near the longest name got no staged copy, so it could not be installed into
+// (fault 2). Its copy's name is cut to leave room for compaction's ".tmp", never inside a
+// character.
+TEST(OddPath, StagedCopyOfALongNameFitsBesideItCutBeforeACharacter)
+{
+    for (const std::string& name : {std::string(251, 'n') + ".w3x", std::string(240, 'k') + "\xe5\x9c\xb0.w3x",
+                                   "\xd0\x9a" + std::string(249, 'k') + ".w3x"}) {
+        const auto staged = fileops::Display(StagedMapUpdate::StagedPathFor("/maps" / fileops::PathFromUtf8(name)));
+        const auto kept = staged.substr(6, staged.size() - 6 - 10);
+        EXPECT_EQ("/maps/" + kept + ".vqinstall", staged);
+        EXPECT_LE(kept.size() + 10 + 4, 255u);
+        EXPECT_TRUE(name.starts_with(kept));
+        EXPECT_NE(static_cast<unsigned char>(name[kept.size()]) & 0xC0, 0x80) << "cut inside a character";
+    }
+}
 
 } // namespace
 } // namespace vornak::test

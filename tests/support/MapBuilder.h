@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TestFiles.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -13,34 +15,41 @@ namespace vornak::test {
 // Writes map archives without StormLib: an optional 512-byte "HM3W" header, then an MPQ of
 // format version 1 (the version the game reads) with encrypted hash and block tables and
 // the chosen entries, each stored plain or zlib-compressed per 4096-byte sector.
-// It can also write broken maps for hostile-input tests.
+// It can also write broken maps for hostile-input tests; the header is not encrypted, so
+// tests spoil its fields themselves (at MpqOffset() + the field's offset).
 class MapBuilder {
 public:
-    // The ways a map can be broken on purpose.
+    // Ways to break the first entry's block, which is encrypted with the table.
     enum class Damage {
         None,
-        HashTableBeyondEnd,  // the header places the hash table past the end of the file
-        BlockTableBeyondEnd, // the header places the block table past the end of the file
-        BogusHeaderSize,     // the MPQ header states a size that no header has
-        EntryBeyondEnd,      // the first entry's data is said to lie past the end of the file
-        EntryReachesBeyondEnd, // the first entry's stored size reaches gigabytes past the end (its end
-                               // wraps round in 32 bits)
+        EntryBeyondEnd,        // its data is said to lie past the end of the file
+        EntryReachesBeyondEnd, // its stored size reaches gigabytes past the end (wrapping round in 32 bits)
     };
 
-    MapBuilder& Hm3wHeader(std::string mapName = "Just another Warcraft III map", std::uint32_t maxPlayers = 4);
-    MapBuilder& Entry(std::string name, std::vector<std::uint8_t> bytes);
-    MapBuilder& Entry(std::string name, std::string_view text);
-    MapBuilder& CompressedEntry(std::string name, std::vector<std::uint8_t> bytes);
-    MapBuilder& CompressedEntry(std::string name, std::string_view text);
+    MapBuilder& Hm3wHeader() { hm3w_ = true; return *this; }
+    MapBuilder& Entry(std::string name, std::vector<std::uint8_t> bytes, bool compressed = false)
+    {
+        items_.push_back({std::move(name), std::move(bytes), compressed, {}});
+        return *this;
+    }
+    MapBuilder& Entry(std::string name, std::string_view text) { return Entry(std::move(name), Bytes(text)); }
+    MapBuilder& CompressedEntry(std::string name, std::vector<std::uint8_t> bytes)
+    {
+        return Entry(std::move(name), std::move(bytes), true);
+    }
+    MapBuilder& CompressedEntry(std::string name, std::string_view text)
+    {
+        return Entry(std::move(name), Bytes(text), true);
+    }
     // A power of two; by default half again the entry count, at least 16.
-    MapBuilder& HashTableSize(std::uint32_t size);
+    MapBuilder& HashTableSize(std::uint32_t size) { hashTableSize_ = size; return *this; }
     // A (listfile) naming every entry is written unless turned off.
-    MapBuilder& ListFile(bool present);
+    MapBuilder& ListFile(bool present) { listFile_ = present; return *this; }
 
     // Hostile input. Adding one name twice gives two entries of that name (no call needed).
     // The block table states `size` as the entry's unpacked size; its data stays as given.
     MapBuilder& StatedSize(std::string_view name, std::uint32_t size);
-    MapBuilder& Damaged(Damage damage);
+    MapBuilder& Damaged(Damage damage) { damage_ = damage; return *this; }
 
     std::vector<std::uint8_t> Build() const;
     void WriteTo(const std::filesystem::path& path) const;
@@ -57,26 +66,26 @@ private:
     };
 
     bool hm3w_ = false;
-    std::string hm3wName_;
-    std::uint32_t hm3wPlayers_ = 0;
     std::vector<Item> items_;
     std::optional<std::uint32_t> hashTableSize_;
     bool listFile_ = true;
     Damage damage_ = Damage::None;
 };
 
+// The camera line of the script TypicalMap stores.
+inline constexpr std::string_view kTypicalCameraLine =
+    "    call SetCameraBounds( -3328.0 + GetCameraMargin(CAMERA_MARGIN_LEFT), -3584.0 + "
+    "GetCameraMargin(CAMERA_MARGIN_BOTTOM), 3328.0 - GetCameraMargin(CAMERA_MARGIN_RIGHT), 3072.0 - "
+    "GetCameraMargin(CAMERA_MARGIN_TOP), -3328.0 + GetCameraMargin(CAMERA_MARGIN_LEFT), 3072.0 - "
+    "GetCameraMargin(CAMERA_MARGIN_TOP), 3328.0 - GetCameraMargin(CAMERA_MARGIN_RIGHT), -3584.0 + "
+    "GetCameraMargin(CAMERA_MARGIN_BOTTOM) )";
+
 // A map as an editor leaves it, made quickly: HM3W header, war3map.j (globals, config and
-// main with the camera line), war3map.w3i as given, war3map.wts, war3map.w3c, optionally
-// war3map.w3u, and filler entries half compressible, half random, stored compressed.
+// main with the camera line, CR LF line ends), war3map.w3i as given, war3map.wts,
+// war3map.w3c, optionally war3map.w3u, and filler entries half compressible, half random,
+// stored compressed.
 struct TypicalMapOptions {
-    std::vector<std::uint8_t> w3i;    // the map info entry; none when empty
-    std::string cameraLine = "    call SetCameraBounds( -3328.0 + GetCameraMargin(CAMERA_MARGIN_LEFT), "
-                             "-3584.0 + GetCameraMargin(CAMERA_MARGIN_BOTTOM), 3328.0 - "
-                             "GetCameraMargin(CAMERA_MARGIN_RIGHT), 3072.0 - GetCameraMargin(CAMERA_MARGIN_TOP), "
-                             "-3328.0 + GetCameraMargin(CAMERA_MARGIN_LEFT), 3072.0 - "
-                             "GetCameraMargin(CAMERA_MARGIN_TOP), 3328.0 - GetCameraMargin(CAMERA_MARGIN_RIGHT), "
-                             "-3584.0 + GetCameraMargin(CAMERA_MARGIN_BOTTOM) )";
-    std::string lineEnd = "\r\n";
+    std::vector<std::uint8_t> w3i;       // the map info entry; none when empty
     std::size_t scriptBytes = 16 * 1024; // war3map.j grows with comment lines to about this
     std::size_t fillerBytes = 64 * 1024; // filler entries together
     std::size_t fillerEntries = 8;
@@ -86,6 +95,6 @@ struct TypicalMapOptions {
 MapBuilder TypicalMap(const TypicalMapOptions& options);
 
 // The script TypicalMap stores as war3map.j.
-std::string TypicalScript(const TypicalMapOptions& options);
+std::string TypicalScript(std::size_t scriptBytes);
 
 } // namespace vornak::test

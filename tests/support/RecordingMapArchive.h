@@ -2,47 +2,62 @@
 
 #include "archive/MapArchive.h"
 
-#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vornak::test {
 
-// Forwards to a real archive and records every call in order; `beforeCall` may throw to make
-// exactly one call fail.
+// Forwards to a real archive and records every call in order: "Operation entry" and the map.
 class RecordingMapArchive : public MapArchive {
 public:
-    struct Call {
-        std::string operation; // "ExtractEntry", "HasEntry", ...
-        std::filesystem::path map;
-        std::string entry;
-        std::filesystem::path file; // AddEntry's source or ExtractEntry's folder
-        int flag = 0;               // AddEntry's storage or ExtractEntry's createFolder
-    };
-
+    using Path = std::filesystem::path;
     explicit RecordingMapArchive(MapArchive& inner) : inner_(inner) {}
 
-    std::vector<Call> calls;
-    std::function<void(const Call&)> beforeCall;
+    std::vector<std::pair<std::string, Path>> calls;
 
-    // "Operation entry" for each call, for compact order assertions.
-    std::vector<std::string> Summary() const;
-
-    void ExtractEntry(const std::filesystem::path& map, const std::string& entry,
-                      const std::filesystem::path& destFolder, bool createFolder) override;
-    bool HasEntry(const std::filesystem::path& map, const std::string& entry) override;
-    void DeleteEntry(const std::filesystem::path& map, const std::string& entry) override;
-    void AddEntry(const std::filesystem::path& map, const std::filesystem::path& file, const std::string& entry,
-                  int storage) override;
-    void CheckWritable(const std::filesystem::path& map) override;
-    ArchiveListing List(const std::filesystem::path& map,
-                        const std::vector<std::filesystem::path>& extraListFiles) override;
-    std::vector<std::uint8_t> ReadEntry(const std::filesystem::path& map, const std::string& entry) override;
-    bool Compact(const std::filesystem::path& map, const std::vector<std::filesystem::path>& extraListFiles) override;
+    void ExtractEntry(const Path& map, const std::string& entry, const Path& folder, bool create) override
+    {
+        calls.emplace_back("ExtractEntry " + entry, map);
+        inner_.ExtractEntry(map, entry, folder, create);
+    }
+    bool HasEntry(const Path& map, const std::string& entry) override
+    {
+        calls.emplace_back("HasEntry " + entry, map);
+        return inner_.HasEntry(map, entry);
+    }
+    void DeleteEntry(const Path& map, const std::string& entry) override
+    {
+        calls.emplace_back("DeleteEntry " + entry, map);
+        inner_.DeleteEntry(map, entry);
+    }
+    void AddEntry(const Path& map, const Path& file, const std::string& entry, int storage) override
+    {
+        calls.emplace_back("AddEntry " + entry, map);
+        inner_.AddEntry(map, file, entry, storage);
+    }
+    void CheckWritable(const Path& map) override
+    {
+        calls.emplace_back("CheckWritable", map);
+        inner_.CheckWritable(map);
+    }
+    ArchiveListing List(const Path& map, const std::vector<Path>& lists) override
+    {
+        calls.emplace_back("List", map);
+        return inner_.List(map, lists);
+    }
+    std::vector<std::uint8_t> ReadEntry(const Path& map, const std::string& entry) override
+    {
+        calls.emplace_back("ReadEntry " + entry, map);
+        return inner_.ReadEntry(map, entry);
+    }
+    bool Compact(const Path& map, const std::vector<Path>& lists) override
+    {
+        calls.emplace_back("Compact", map);
+        return inner_.Compact(map, lists);
+    }
 
 private:
-    void Record(Call call);
-
     MapArchive& inner_;
 };
 

@@ -5,7 +5,6 @@
 
 #include <atomic>
 #include <cstdlib>
-#include <chrono>
 #include <fstream>
 #include <random>
 #include <stdexcept>
@@ -16,17 +15,10 @@ namespace fs = std::filesystem;
 TempDir::TempDir()
 {
     static std::atomic<unsigned> counter{0};
-    std::random_device rd;
-    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        auto candidate = fs::temp_directory_path() /
-            ("vornak-test-" + std::to_string(rd()) + "-" + std::to_string(stamp) + "-" + std::to_string(counter++));
-        if (fs::create_directory(candidate)) {
-            path_ = candidate;
-            return;
-        }
-    }
-    throw std::runtime_error("cannot create a temporary folder");
+    path_ = fs::temp_directory_path() /
+        ("vornak-test-" + std::to_string(std::random_device{}()) + "-" + std::to_string(counter++));
+    if (!fs::create_directory(path_))
+        throw std::runtime_error("cannot create the temporary folder " + path_.string());
 }
 
 TempDir::~TempDir()
@@ -54,6 +46,20 @@ fs::path SourceDir()
     return VORNAK_SOURCE_DIR;
 }
 
+std::vector<std::uint8_t> Bytes(std::string_view text)
+{
+    return {text.begin(), text.end()};
+}
+
+std::vector<std::uint8_t> RandomBytes(std::size_t count, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::vector<std::uint8_t> bytes(count);
+    for (auto& b : bytes)
+        b = static_cast<std::uint8_t>(random());
+    return bytes;
+}
+
 std::vector<std::uint8_t> ReadBytes(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -78,7 +84,7 @@ void WriteBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes)
 
 void WriteText(const fs::path& path, std::string_view text)
 {
-    WriteBytes(path, std::vector<std::uint8_t>(text.begin(), text.end()));
+    WriteBytes(path, Bytes(text));
 }
 
 std::optional<std::vector<std::uint8_t>> RealMapEntry(const fs::path& map, const std::string& entry)

@@ -29,13 +29,15 @@ std::optional<std::filesystem::path> RealMapsDir();
 // The project's own source folder (for Data/).
 std::filesystem::path SourceDir();
 
+std::vector<std::uint8_t> Bytes(std::string_view text);
+std::vector<std::uint8_t> RandomBytes(std::size_t count, unsigned seed);
 std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path);
 std::string ReadText(const std::filesystem::path& path);
 void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
 void WriteText(const std::filesystem::path& path, std::string_view text);
 
 // One entry of a real map. Maps our archive layer refuses as damaged (a real "protected" map)
-// are read with the smpq tool instead, so their scripts still serve as test data; nothing is
+// are read with the smpq tool instead, so their contents still serve as test data; nothing is
 // returned where neither can read it.
 std::optional<std::vector<std::uint8_t>> RealMapEntry(const std::filesystem::path& map, const std::string& entry);
 

@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace vornak::test {
@@ -20,10 +21,11 @@ std::string DescribeDifference(const FolderState& expected, const FolderState& a
 
 // How one install ended, as the user would see it.
 struct InstallOutcome {
-    bool installed = false;    // the finished page came up
-    bool programEnded = false; // a required file was missing
-    std::string error;         // the failure's description, empty when none
-    bool foreignException = false; // a failure that is neither InstallError nor ArchiveError
+    bool installed = false;        // the finished page came up
+    bool programEnded = false;     // a required file was missing
+    std::string error;             // the failure's description, empty when none
+    std::error_code code;          // an archive or file failure's code
+    bool foreignException = false; // a failure that is neither InstallError, ArchiveError nor FileError
 };
 InstallOutcome RunInstall(const std::filesystem::path& appDir, const std::filesystem::path& map,
                           MapArchive& archive);
@@ -48,7 +50,7 @@ struct SceneNames {
     std::string mapFile = "map.w3x";
 };
 
-// A program folder with the modification's Data beside it, and one map alone in a folder.
+// A program folder with the shipped Data, and one map alone in a folder.
 class InstallScene {
 public:
     explicit InstallScene(const std::vector<std::uint8_t>& mapBytes, const SceneNames& names = {});
@@ -69,7 +71,11 @@ public:
     std::string ExplainIfNotCleanlyInstalled(const MapEntries& before) const;
     // Empty when the map is byte for byte as made and its folder holds nothing else, and
     // the data folder holds its files only, each template as made or as `completed` holds it.
-    std::string ExplainIfNotUntouched(const FolderState& completed) const;
+    std::string ExplainIfNotUntouched(const FolderState& completed = {}) const;
+    // Empty when `outcome` is a complete install over `before`, or a clean failure: a clear
+    // error naming the map, one of the five entries or `failedFile`, and nothing changed.
+    std::string Judge(const InstallOutcome& outcome, const MapEntries& before, const FolderState& completed = {},
+                      const std::string& failedFile = "\n") const;
 
     const std::vector<std::uint8_t>& mapBytes() const { return mapBytes_; }
     const FolderState& dataAsMade() const { return dataAsMade_; }

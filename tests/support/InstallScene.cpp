@@ -4,6 +4,7 @@
 #include "RecordingInstallerUi.h"
 #include "archive/ArchiveError.h"
 #include "archive/StormMapArchive.h"
+#include "base/AsciiCase.h"
 #include "base/FileError.h"
 #include "base/FileOps.h"
 #include "install/InstallError.h"
@@ -17,8 +18,7 @@ namespace fs = std::filesystem;
 
 static std::string Upper(std::string text)
 {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; });
+    std::transform(text.begin(), text.end(), text.begin(), ToUpperAscii);
     return text;
 }
 
@@ -33,13 +33,9 @@ FolderState CaptureFolder(const fs::path& folder)
 
 std::string DescribeDifference(const FolderState& expected, const FolderState& actual)
 {
-    for (const auto& [name, content] : expected) {
-        const auto it = actual.find(name);
-        if (it == actual.end())
-            return "'" + name + "' is missing";
-        if (it->second != content)
-            return "'" + name + "' changed";
-    }
+    for (const auto& [name, content] : expected)
+        if (!actual.contains(name) || actual.at(name) != content)
+            return "'" + name + "' is missing or changed";
     for (const auto& [name, content] : actual)
         if (!expected.contains(name))
             return "'" + name + "' was left behind";
@@ -54,11 +50,17 @@ InstallOutcome RunInstall(const fs::path& appDir, const fs::path& map, MapArchiv
         const auto result = InstallProcedure(appDir, archive, ui).Run(map);
         outcome.installed = result == InstallResult::Installed;
         outcome.programEnded = result == InstallResult::ProgramEnded;
+    } catch (const InstallError& error) {
+        outcome.error = error.what();
+        outcome.code = error.code();
+    } catch (const std::system_error& error) { // ArchiveError, FileError
+        outcome.error = error.what();
+        outcome.code = error.code();
+        outcome.foreignException =
+            !dynamic_cast<const ArchiveError*>(&error) && !dynamic_cast<const FileError*>(&error);
     } catch (const std::exception& error) {
         outcome.error = error.what();
-        outcome.foreignException =
-            !dynamic_cast<const InstallError*>(&error) && !dynamic_cast<const ArchiveError*>(&error) &&
-                !dynamic_cast<const FileError*>(&error);
+        outcome.foreignException = true;
     }
     return outcome;
 }
@@ -86,18 +88,13 @@ std::string ExplainIfNotInstalled(const fs::path& map, const MapEntries& before,
         expected.erase(name);
     for (const auto entry : kModEntries)
         expected[Upper(std::string(entry))] = ReadBytes(dataDir / entry);
-    MapEntries after;
     try {
-        after = ReadAllEntries(map, dataDir / "listw3m.txt");
+        const MapEntries after = ReadAllEntries(map, dataDir / "listw3m.txt");
+        for (const auto& [name, bytes] : expected)
+            if (!after.contains(name) || after.at(name) != bytes)
+                return "the map's " + name + " is missing or not as it should be";
     } catch (const std::exception& error) {
         return std::string("the map does not read back: ") + error.what();
-    }
-    for (const auto& [name, bytes] : expected) {
-        const auto it = after.find(name);
-        if (it == after.end())
-            return "the map lacks " + name;
-        if (it->second != bytes)
-            return "the map's " + name + " is not as it should be";
     }
     return {};
 }
@@ -124,11 +121,8 @@ void InstallScene::Reset() const
 
 std::string InstallScene::ExplainIfNotCleanlyInstalled(const MapEntries& before) const
 {
-    if (auto why = ExplainIfNotInstalled(mapPath_, before, dataDir()); !why.empty())
-        return why;
-    if (CaptureFolder(mapFolder()).size() != 1)
-        return "something was left beside the map";
-    return {};
+    const auto why = ExplainIfNotInstalled(mapPath_, before, dataDir());
+    return !why.empty() || CaptureFolder(mapFolder()).size() == 1 ? why : "something was left beside the map";
 }
 
 std::string InstallScene::ExplainIfNotUntouched(const FolderState& completed) const
@@ -148,6 +142,22 @@ std::string InstallScene::ExplainIfNotUntouched(const FolderState& completed) co
     if (auto diff = DescribeDifference(expected, data); !diff.empty())
         return "data folder: " + diff;
     return {};
+}
+
+std::string InstallScene::Judge(const InstallOutcome& outcome, const MapEntries& before, const FolderState& completed,
+                                const std::string& failedFile) const
+{
+    if (outcome.installed)
+        return ExplainIfNotCleanlyInstalled(before);
+    if (outcome.programEnded || outcome.foreignException || outcome.error.empty())
+        return "no clear error: '" + outcome.error + "'";
+    bool named = outcome.error.find(fileops::Display(mapPath_.filename())) != std::string::npos ||
+        outcome.error.find(failedFile) != std::string::npos;
+    for (const auto entry : kModEntries)
+        named = named || outcome.error.find(entry) != std::string::npos;
+    if (!named)
+        return "the error names neither the map nor what failed: " + outcome.error;
+    return ExplainIfNotUntouched(completed);
 }
 
 std::vector<std::uint8_t> TypicalMapBytes(std::size_t fillerBytes, std::uint32_t seed)
