@@ -5,12 +5,14 @@
 
 #include "InstallScene.h"
 #include "MapBuilder.h"
+#include "W3iBuilder.h"
 #include "archive/ArchiveError.h"
 #include "base/LittleEndian.h"
 #include "install/CameraLineTransfer.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <iostream>
 
@@ -61,14 +63,31 @@ Make Cut(std::size_t size)
     return Spoiled([=](Bytes& m, std::size_t) { m.resize(size); });
 }
 
+Make WithInfo(std::function<Bytes()> info)
+{
+    return [=] { return MapBuilder().Hm3wHeader().Entry("war3map.j", TypicalScript(4000)).Entry("war3map.w3i", info()).Build(); };
+}
+
 // A map whose info is the template's, cut to `size` bytes.
 Make WithInfo(std::size_t size)
 {
-    return [=] {
+    return WithInfo([=] {
         Bytes info = TemplateInfo();
         info.resize(size);
-        return MapBuilder().Hm3wHeader().Entry("war3map.j", TypicalScript(4000)).Entry("war3map.w3i", info).Build();
-    };
+        return info;
+    });
+}
+
+// A map whose info is of the given format; `change` may spoil its fields.
+Make WithInfoOfFormat(std::int32_t format, std::function<void(W3iBuilder&)> change = {})
+{
+    return WithInfo([=] {
+        W3iBuilder info;
+        info.format = format;
+        if (change)
+            change(info);
+        return info.Build();
+    });
 }
 
 // The first entry's block spoiled; the script and info behind it are sound.
@@ -133,7 +152,9 @@ const HostileCase kCases[] = {
     // What map "protectors" do: a header size no header has.
     {"BogusHeaderSize", Field(4, 0x5A41C953), kProtected},
     {"HashTableBeyondEnd", Field(16, 0x7FFF0000), kProtected},
-    {"BlockTableBeyondEnd", Field(20, 0x7FFF0000), kProtected},
+    {"BlockTableBeyondEnd", Field(20, 0x7FFF0000), kProtected,
+     "is protected against changes: the VQ MOD cannot be installed into a protected map. Install it into the "
+     "unprotected original of the map."},
     {"HashTableNotAPowerOfTwo", Field(24, 24), kProtected},
     // StormLib allocated these at their stated sizes, 4 and 5 GB, before checking anything.
     {"HashTableOf4GB", Field(24, 0x10000000), kProtected},
@@ -170,7 +191,13 @@ const HostileCase kCases[] = {
     {"TwoInfos", [] { return BaseMap().Entry("war3map.w3i", TemplateInfo()).Build(); }},
     {"EmptyInfo", WithInfo(0), {}, "map info"},
     {"InfoShorterThanItsFields", WithInfo(40), {}, "map info"},
-    {"InfoEndsBeforeTileset", WithInfo(120), {}, "map info"},
+    {"InfoEndsBeforeTileset", WithInfo(120), {}, "The map may be damaged: open it in the map editor, save it again"},
+    // The early editors' formats: 15 to 17 are read, older ones refused with the way out.
+    {"InfoOfFormat15", WithInfoOfFormat(15)},
+    {"InfoOfFormat17", WithInfoOfFormat(17)},
+    {"InfoOfFormat8", WithInfoOfFormat(8), {}, "was saved by a map editor too old for the VQ MOD (its map info has format 8"},
+    {"CameraBoundNotANumber", WithInfoOfFormat(25, [](W3iBuilder& info) { info.cameraBounds[2] = std::nanf(""); }), {},
+     "The camera bound 3 of the map"},
     {"NoInfo", [] { return MapBuilder().Hm3wHeader().CompressedEntry("war3map.j", TypicalScript(4000)).Build(); }, {},
      "war3map.w3i"},
     // Only a map holding war3map.lua is a Lua map (fault 3).
@@ -201,6 +228,9 @@ TEST_P(HostileMap, ClearErrorOrCorrectInstall)
     EXPECT_EQ(outcome.installed, !param.refusedAs && !*param.refusalSays);
     EXPECT_EQ(outcome.code, param.refusedAs) << outcome.error;
     EXPECT_NE(outcome.error.find(param.refusalSays), std::string::npos) << outcome.error;
+    // What the installer says in its own words names the user's map, never a scratch copy.
+    if (*param.refusalSays)
+        EXPECT_EQ(outcome.error.find("temp"), std::string::npos) << outcome.error;
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, HostileMap, ::testing::ValuesIn(kCases),
