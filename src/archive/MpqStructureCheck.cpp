@@ -115,14 +115,7 @@ std::vector<std::uint32_t> Decrypt(std::vector<std::uint8_t> bytes, std::uint32_
     return words;
 }
 
-struct Header {
-    std::uint64_t offset = 0;
-    std::uint16_t sectorShift = 0;
-    std::uint32_t hashTablePos = 0;
-    std::uint32_t blockTablePos = 0;
-    std::uint32_t hashTableCount = 0;
-    std::uint32_t blockTableCount = 0;
-};
+using Header = MpqStructureCheck::Header;
 
 // A table must lie wholly inside the file. The library reads a table that runs past the end
 // as if zeros followed, and decrypts those zeros into entries of random places and flags; a
@@ -235,6 +228,8 @@ std::optional<Header> FindHeader(MapFile& file)
                    ", which Warcraft III maps do not use");
         Header header;
         header.offset = offset;
+        header.size = le::ReadUint32(bytes, 4);
+        header.formatVersion = le::ReadUint16(bytes, 12);
         header.sectorShift = le::ReadUint16(bytes, 14);
         header.hashTablePos = le::ReadUint32(bytes, 16);
         header.blockTablePos = le::ReadUint32(bytes, 20);
@@ -247,24 +242,26 @@ std::optional<Header> FindHeader(MapFile& file)
 
 } // namespace
 
-MpqStructureCheck::MpqStructureCheck(const fs::path& map)
+MpqStructureCheck::MpqStructureCheck(const fs::path& map, Keep keep)
 {
     try {
-        Examine(map);
+        Examine(map, keep);
     } catch (const Damaged& damaged) {
         problem_ = damaged.reason;
+        hashTable_.clear();
+        blockTable_.clear();
     }
 }
 
-void MpqStructureCheck::Examine(const fs::path& map)
+void MpqStructureCheck::Examine(const fs::path& map, Keep keep)
 {
     MapFile file(map);
     const std::optional<Header> found = FindHeader(file);
     if (!found)
         return;
     headerFound_ = true;
-    const Header& header = *found;
-    headerOffset_ = header.offset;
+    header_ = *found;
+    const Header& header = header_;
 
     // Sector sizes are 512 bytes shifted left; the library allocates one sector per read.
     if (header.sectorShift > kLargestSectorShift)
@@ -280,10 +277,15 @@ void MpqStructureCheck::Examine(const fs::path& map)
     RequireTableInside(file, header, header.blockTablePos, header.blockTableCount, "its block table");
     const auto blockBytes = file.Read(header.offset + header.blockTablePos,
                                       std::size_t{header.blockTableCount} * kTableEntrySize);
-    const auto words = Decrypt(blockBytes, mpq::HashName("(block table)", mpq::HashKind::FileKey));
+    auto words = Decrypt(blockBytes, mpq::HashName("(block table)", mpq::HashKind::FileKey));
     for (std::uint32_t i = 0; i < header.blockTableCount; ++i) {
         const Block block{i, words[i * 4], words[i * 4 + 1], words[i * 4 + 2], words[i * 4 + 3]};
         CheckBlock(file, header, block);
+    }
+    if (keep == Keep::Tables) {
+        blockTable_ = std::move(words);
+        hashTable_ = Decrypt(file.Read(header.offset + header.hashTablePos, std::size_t{hashes} * kTableEntrySize),
+                             mpq::HashName("(hash table)", mpq::HashKind::FileKey));
     }
 }
 
