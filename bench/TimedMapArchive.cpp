@@ -63,4 +63,11 @@ bool TimedMapArchive::Compact(const std::filesystem::path& map,
     return Timed("compact", [&] { return inner_.Compact(map, extraListFiles); });
 }
 
+bool TimedMapArchive::CopyWithout(const std::filesystem::path& map, const std::filesystem::path& target,
+                                  std::span<const std::string_view> entries,
+                                  const std::vector<std::filesystem::path>& extraListFiles)
+{
+    return Timed("copy-without", [&] { return inner_.CopyWithout(map, target, entries, extraListFiles); });
+}
+
 } // namespace vornak::bench

@@ -3,7 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vornak {
@@ -50,6 +52,13 @@ public:
     // returns false, changing nothing, when some stay unknown.
     virtual bool Compact(const std::filesystem::path& map,
                          const std::vector<std::filesystem::path>& extraListFiles) = 0;
+    // Writes `target` as the map without `entries` (every copy of each) and without the space
+    // they took, in one pass that keeps every other entry's stored bytes, then checks that
+    // each of those is still there and reads. Returns false, before writing anything, for a
+    // map this pass does not take: a copy of it, compacted, then does the same.
+    virtual bool CopyWithout(const std::filesystem::path& map, const std::filesystem::path& target,
+                             std::span<const std::string_view> entries,
+                             const std::vector<std::filesystem::path>& extraListFiles) = 0;
 };
 
 } // namespace vornak

@@ -1,7 +1,9 @@
 #include "archive/StormMapArchive.h"
 
 #include "archive/ArchiveError.h"
+#include "archive/MpqRebuild.h"
 #include "archive/MpqStructureCheck.h"
+#include "base/FileError.h"
 #include "base/FileOps.h"
 
 #include <StormLib.h>
@@ -18,6 +20,7 @@
 #include <array>
 #include <cctype>
 #include <fstream>
+#include <optional>
 #include <string_view>
 #include <system_error>
 #include <type_traits>
@@ -376,6 +379,8 @@ struct Found {
     bool known = false; // false: StormLib gave it a stand-in name
     DWORD size = 0;
     DWORD storedSize = 0;
+    DWORD block = 0; // its place in the block table
+    DWORD flags = 0;
 };
 
 // A search over the archive's entries, closed on every path out.
@@ -414,7 +419,8 @@ std::vector<Found> Scan(HANDLE archive, const Where& where)
     }
     do {
         const SFILE_FIND_DATA& found = find.current();
-        entries.push_back({found.cFileName, !IsPseudoName(found.cFileName), found.dwFileSize, found.dwCompSize});
+        entries.push_back({found.cFileName, !IsPseudoName(found.cFileName), found.dwFileSize, found.dwCompSize,
+                           found.dwBlockIndex, found.dwFileFlags});
     } while (find.Next());
     return entries;
 }
@@ -760,6 +766,78 @@ bool StormMapArchive::Compact(const fs::path& map, const std::vector<fs::path>& 
     if (after.size() != before.size())
         Fail(where, "the compacted map holds " + std::to_string(after.size()) + " entries instead of " +
                         std::to_string(before.size()), ERROR_FILE_CORRUPT);
+    archive.Close(where);
+    return true;
+}
+
+bool StormMapArchive::CopyWithout(const fs::path& map, const fs::path& target,
+                                  std::span<const std::string_view> entries,
+                                  const std::vector<fs::path>& extraListFiles)
+{
+    const Where where{"Copying", fileops::Display(map), ""};
+    RequireMapFile(map, Access::Read, where);
+    std::vector<fs::path> lists = nameLists_;
+    lists.insert(lists.end(), extraListFiles.begin(), extraListFiles.end());
+    std::vector<DWORD> leftOut;
+    std::vector<Found> before;
+    try {
+        MpqRebuild rebuild(map, entries);
+        if (!rebuild.obstacle().empty())
+            return false;
+        {
+            StormArchive archive(map, Access::Read, where);
+            LearnNames(archive.get(), lists, where);
+            before = Scan(archive.get(), where);
+            archive.Close(where);
+        }
+        leftOut.assign(rebuild.leftOutBlocks().begin(), rebuild.leftOutBlocks().end());
+        rebuild.WriteTo(target);
+    } catch (const FileError& error) {
+        Fail(where, error.what(), error.code());
+    }
+
+    // Every entry moved: each must be in the copy at its place in the block table, with its
+    // sizes and flags, open for changes and read at both ends.
+    StormArchive archive(target, Access::Change, where);
+    LearnNames(archive.get(), lists, where);
+    const std::vector<Found> after = Scan(archive.get(), where);
+    std::optional<StormArchive> original;
+    std::size_t kept = 0;
+    for (const Found& entry : before) {
+        if (std::find(leftOut.begin(), leftOut.end(), entry.block) != leftOut.end())
+            continue;
+        ++kept;
+        const Where entryWhere{where.operation, where.map, entry.name};
+        const auto same = [&](const Found& now) {
+            return now.block == entry.block && now.name == entry.name && now.size == entry.size &&
+                now.storedSize == entry.storedSize && now.flags == entry.flags;
+        };
+        if (std::none_of(after.begin(), after.end(), same))
+            Fail(entryWhere, "the entry is missing or changed in the copy", ERROR_FILE_CORRUPT);
+        try {
+            StormFile(archive.get(), entry.name, entryWhere).ReadEnds();
+        } catch (const ArchiveError&) {
+            // An entry the library cannot read in the map either (encrypted, its name unknown)
+            // is copied as it was; only one that reads there must read here.
+            if (!original) {
+                original.emplace(map, Access::Read, where);
+                LearnNames(original->get(), lists, where);
+            }
+            bool readsInMap = true;
+            try {
+                StormFile(original->get(), entry.name, entryWhere).ReadEnds();
+            } catch (const ArchiveError&) {
+                readsInMap = false;
+            }
+            if (readsInMap)
+                throw;
+        }
+    }
+    if (after.size() != kept)
+        Fail(where, "the copy holds " + std::to_string(after.size()) + " entries instead of " + std::to_string(kept),
+             ERROR_FILE_CORRUPT);
+    if (original)
+        original->Close(where);
     archive.Close(where);
     return true;
 }

@@ -21,7 +21,8 @@ namespace vornak {
 //
 // Each call offers the install's fault-injection hook (fileops::FaultPoint) these points,
 // with the map's path: "archive-open", "archive-read", "archive-extract", "archive-delete",
-// "archive-add", "archive-grow", "archive-flush", "archive-compact".
+// "archive-add", "archive-grow", "archive-flush", "archive-compact". CopyWithout reads and
+// writes through fileops (MpqRebuild), with the file operations' own points.
 class StormMapArchive final : public MapArchive {
 public:
     // nameLists: lists of entry names (one per line) that are offered to StormLib whenever
@@ -42,6 +43,9 @@ public:
     std::vector<std::uint8_t> ReadEntry(const std::filesystem::path& map, const std::string& entry) override;
     bool Compact(const std::filesystem::path& map,
                  const std::vector<std::filesystem::path>& extraListFiles) override;
+    bool CopyWithout(const std::filesystem::path& map, const std::filesystem::path& target,
+                     std::span<const std::string_view> entries,
+                     const std::vector<std::filesystem::path>& extraListFiles) override;
 
     // ReadEntry holds the whole entry in memory; larger entries are refused.
     static constexpr std::uint32_t kMaxReadEntryBytes = 256u * 1024u * 1024u;

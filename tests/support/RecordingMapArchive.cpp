@@ -69,4 +69,12 @@ bool RecordingMapArchive::Compact(const std::filesystem::path& map,
     return inner_.Compact(map, extraListFiles);
 }
 
+bool RecordingMapArchive::CopyWithout(const std::filesystem::path& map, const std::filesystem::path& target,
+                                      std::span<const std::string_view> entries,
+                                      const std::vector<std::filesystem::path>& extraListFiles)
+{
+    Record({"CopyWithout", map, {}, target, 0});
+    return inner_.CopyWithout(map, target, entries, extraListFiles);
+}
+
 } // namespace vornak::test
