@@ -112,11 +112,15 @@ void StagedMapUpdate::ReplaceEntries(const fs::path& dataFolder)
     const ArchiveListing before = archive_.List(map_, extraListFiles_);
 
     stagedExists_ = true;
-    fileops::CopyReplacing(map_, staged_);
+    // One pass writes the staged map without the five entries and without their space. A map
+    // that pass does not take is copied whole, and the archive library compacts it below.
+    const bool rebuilt = archive_.CopyWithout(map_, staged_, kModEntries, extraListFiles_);
+    if (!rebuilt)
+        fileops::CopyReplacing(map_, staged_);
 
     for (const auto entry : kModEntries) {
         const std::string name(entry);
-        if (archive_.HasEntry(staged_, name))
+        if (!rebuilt && archive_.HasEntry(staged_, name))
             archive_.DeleteEntry(staged_, name);
     }
     for (const auto entry : kModEntries) {
@@ -127,7 +131,7 @@ void StagedMapUpdate::ReplaceEntries(const fs::path& dataFolder)
     // it, so it runs only where the change left the map larger than it was. The five new
     // entries lie at the end of the map and the next install reuses their space, so repeated
     // installs never grow it. Without every name known the space of the old entries stays.
-    if (fileops::FileSize(staged_) > fileops::FileSize(map_))
+    if (!rebuilt && fileops::FileSize(staged_) > fileops::FileSize(map_))
         archive_.Compact(staged_, extraListFiles_);
 
     Verify(before, dataFolder);
