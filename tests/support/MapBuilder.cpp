@@ -1,6 +1,7 @@
 #include "MapBuilder.h"
 
 #include "archive/MpqCipher.h"
+#include "base/LittleEndian.h"
 
 #include <zlib.h>
 
@@ -8,6 +9,7 @@
 #include <array>
 #include <fstream>
 #include <random>
+#include <span>
 #include <stdexcept>
 
 namespace vornak::test {
@@ -20,6 +22,8 @@ constexpr std::size_t kSectorSize = 512u << kSectorShift;
 
 constexpr std::uint32_t kFileExists = 0x80000000u;
 constexpr std::uint32_t kFileCompress = 0x00000200u;
+constexpr std::uint32_t kFileEncrypted = 0x00010000u;
+constexpr std::uint32_t kFileFixKey = 0x00020000u;
 constexpr std::uint8_t kZlibMask = 0x02;
 
 // Little-endian writes into a byte buffer; the buffer must already be large enough.
@@ -134,6 +138,18 @@ MapBuilder& MapBuilder::StatedSize(std::string_view name, std::uint32_t size)
     return *this;
 }
 
+MapBuilder& MapBuilder::Encrypted(std::string name, bool fixKey)
+{
+    encrypted_.emplace_back(std::move(name), fixKey);
+    return *this;
+}
+
+MapBuilder& MapBuilder::UserData(std::uint32_t bytes)
+{
+    userData_ = bytes;
+    return *this;
+}
+
 MapBuilder& MapBuilder::Damaged(Damage damage)
 {
     damage_ = damage;
@@ -168,6 +184,14 @@ std::vector<std::uint8_t> MapBuilder::Build() const
         PutU32(out, 8 + nameLength + 1, 0); // map flags
         PutU32(out, 8 + nameLength + 5, hm3wPlayers_);
     }
+    if (userData_) {
+        const std::size_t at = out.size();
+        out.resize(at + UserDataSpan());
+        out[at] = 'M', out[at + 1] = 'P', out[at + 2] = 'Q', out[at + 3] = 0x1B;
+        PutU32(out, at + 4, *userData_);
+        PutU32(out, at + 8, static_cast<std::uint32_t>(UserDataSpan())); // where the archive header is
+        PutU32(out, at + 12, *userData_);
+    }
     const std::size_t mpq = out.size();
     out.resize(mpq + kMpqHeaderSize);
 
@@ -185,6 +209,24 @@ std::vector<std::uint8_t> MapBuilder::Build() const
         }
         const auto storedSize = static_cast<std::uint32_t>(out.size() - mpq - position);
         const std::uint32_t size = item.statedSize.value_or(static_cast<std::uint32_t>(item.bytes.size()));
+        const auto secret =
+            std::find_if(encrypted_.begin(), encrypted_.end(), [&](const auto& e) { return e.first == item.name; });
+        if (secret != encrypted_.end()) {
+            // A compressed entry's sector table takes the key less one; sector s the key plus s.
+            std::uint32_t key = HashName(item.name.substr(item.name.rfind('\\') + 1), HashKind::FileKey);
+            key = secret->second ? (key + position) ^ size : key;
+            const std::span<std::uint8_t> stored(out.data() + mpq + position, storedSize);
+            const bool table = (flags & kFileCompress) != 0;
+            const std::uint32_t sectors = (size + kSectorSize - 1) / kSectorSize;
+            std::vector<std::size_t> starts; // of each sector, then the end
+            for (std::uint32_t s = 0; s <= sectors; ++s)
+                starts.push_back(table ? le::ReadUint32(stored, s * 4) : std::min<std::size_t>(s * kSectorSize, size));
+            if (table)
+                EncryptTable(stored.first(starts[0]), key - 1);
+            for (std::uint32_t s = 0; s < sectors; ++s)
+                EncryptTable(stored.subspan(starts[s], starts[s + 1] - starts[s]), key + s);
+            flags |= kFileEncrypted | (secret->second ? kFileFixKey : 0);
+        }
         const bool misplaced = damage_ == Damage::EntryBeyondEnd && blocks.empty();
         const bool overlong = damage_ == Damage::EntryReachesBeyondEnd && blocks.empty();
         AppendU32(blocks, misplaced ? 0x7FFF0000u : position);

@@ -40,13 +40,18 @@ public:
     // Hostile input. Adding one name twice gives two entries of that name (no call needed).
     // The block table states `size` as the entry's unpacked size; its data stays as given.
     MapBuilder& StatedSize(std::string_view name, std::uint32_t size);
+    // Stores the entry encrypted with its name's key; with fixKey the key also depends on its
+    // place and size, as the archive library stores its own (listfile) and (attributes).
+    MapBuilder& Encrypted(std::string name, bool fixKey);
+    // MPQ user data (a header and `bytes` zeros) before the archive, after any HM3W header.
+    MapBuilder& UserData(std::uint32_t bytes);
     MapBuilder& Damaged(Damage damage);
 
     std::vector<std::uint8_t> Build() const;
     void WriteTo(const std::filesystem::path& path) const;
 
-    // Where the MPQ starts in the built file: 512 with the HM3W header, else 0.
-    std::size_t MpqOffset() const { return hm3w_ ? 512 : 0; }
+    // Where the MPQ starts in the built file: 512 with the HM3W header, else 0, plus the user data.
+    std::size_t MpqOffset() const { return (hm3w_ ? 512 : 0) + UserDataSpan(); }
 
 private:
     struct Item {
@@ -56,7 +61,11 @@ private:
         std::optional<std::uint32_t> statedSize;
     };
 
+    std::size_t UserDataSpan() const { return userData_ ? (16 + *userData_ + 511) / 512 * 512 : 0; }
+
     bool hm3w_ = false;
+    std::optional<std::uint32_t> userData_;
+    std::vector<std::pair<std::string, bool>> encrypted_; // name, fix key
     std::string hm3wName_;
     std::uint32_t hm3wPlayers_ = 0;
     std::vector<Item> items_;
