@@ -62,7 +62,8 @@ std::vector<std::uint8_t> ToBytes(const std::vector<std::uint32_t>& words)
 MpqRebuild::MpqRebuild(const fs::path& map, std::span<const std::string_view> leftOut)
     : map_(map)
 {
-    const MpqStructureCheck check(map, MpqStructureCheck::Keep::Tables);
+    // The stored bytes are copied, never unpacked here: their sectors need no look.
+    const MpqStructureCheck check(map, MpqStructureCheck::Keep::Tables, MpqStructureCheck::Sectors::Skip);
     if (!check.sound()) {
         Refuse(check.headerFound() ? "its structure is damaged: " + check.problem() : "it holds no archive");
         return;

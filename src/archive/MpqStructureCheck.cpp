@@ -189,7 +189,7 @@ void CheckSectors(MapFile& file, const Header& header, const Block& block)
     }
 }
 
-void CheckBlock(MapFile& file, const Header& header, const Block& block)
+void CheckBlock(MapFile& file, const Header& header, const Block& block, MpqStructureCheck::Sectors sectors)
 {
     if ((block.flags & kFileExists) == 0)
         return; // a free slot: the library never reads what it says
@@ -199,7 +199,8 @@ void CheckBlock(MapFile& file, const Header& header, const Block& block)
         Refuse(Describe(block) + " (" + std::to_string(block.storedSize) + " bytes at " +
                Hex(header.offset + block.position) + ") reaches past the end of the file (" +
                std::to_string(file.size()) + " bytes)");
-    if ((block.flags & kAnyCompression) != 0 && (block.flags & kFileSingleUnit) == 0 && block.size != 0)
+    if ((block.flags & kAnyCompression) != 0 && (block.flags & kFileSingleUnit) == 0 && block.size != 0 &&
+        sectors == MpqStructureCheck::Sectors::Check)
         CheckSectors(file, header, block);
 }
 
@@ -242,10 +243,10 @@ std::optional<Header> FindHeader(MapFile& file)
 
 } // namespace
 
-MpqStructureCheck::MpqStructureCheck(const fs::path& map, Keep keep)
+MpqStructureCheck::MpqStructureCheck(const fs::path& map, Keep keep, Sectors sectors)
 {
     try {
-        Examine(map, keep);
+        Examine(map, keep, sectors);
     } catch (const Damaged& damaged) {
         problem_ = damaged.reason;
         hashTable_.clear();
@@ -253,7 +254,7 @@ MpqStructureCheck::MpqStructureCheck(const fs::path& map, Keep keep)
     }
 }
 
-void MpqStructureCheck::Examine(const fs::path& map, Keep keep)
+void MpqStructureCheck::Examine(const fs::path& map, Keep keep, Sectors sectors)
 {
     MapFile file(map);
     const std::optional<Header> found = FindHeader(file);
@@ -280,7 +281,7 @@ void MpqStructureCheck::Examine(const fs::path& map, Keep keep)
     auto words = Decrypt(blockBytes, mpq::HashName("(block table)", mpq::HashKind::FileKey));
     for (std::uint32_t i = 0; i < header.blockTableCount; ++i) {
         const Block block{i, words[i * 4], words[i * 4 + 1], words[i * 4 + 2], words[i * 4 + 3]};
-        CheckBlock(file, header, block);
+        CheckBlock(file, header, block, sectors);
     }
     if (keep == Keep::Tables) {
         blockTable_ = std::move(words);

@@ -26,8 +26,12 @@ class MpqStructureCheck {
 public:
     // Whoever rewrites the archive asks for its tables as read here, decrypted.
     enum class Keep { Nothing, Tables };
+    // The sectors inside entries are the costly part: every compressed entry's stored bytes are
+    // read. A caller that knows them sound already, or never has them unpacked, skips them.
+    enum class Sectors { Check, Skip };
 
-    explicit MpqStructureCheck(const std::filesystem::path& map, Keep keep = Keep::Nothing);
+    explicit MpqStructureCheck(const std::filesystem::path& map, Keep keep = Keep::Nothing,
+                               Sectors sectors = Sectors::Check);
 
     // The archive header as found; valid when headerFound().
     struct Header {
@@ -59,7 +63,7 @@ public:
     static constexpr std::uint16_t kLargestSectorShift = 16;
 
 private:
-    void Examine(const std::filesystem::path& map, Keep keep);
+    void Examine(const std::filesystem::path& map, Keep keep, Sectors sectors);
 
     bool headerFound_ = false;
     Header header_;
