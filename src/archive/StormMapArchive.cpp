@@ -187,21 +187,53 @@ void RequireMapFile(const fs::path& map, Access access, const Where& where)
         Fail(where, "the map file is read-only", ERROR_ACCESS_DENIED);
 }
 
+using SoundFiles = StormMapArchive::SoundFiles;
+
+// Records the file as it is now as one whose sectors are sound.
+void RememberSound(SoundFiles& sound, const fs::path& file)
+{
+    constexpr std::size_t kMostFiles = 16; // an install needs two
+    if (sound.size() >= kMostFiles)
+        sound.clear();
+    const fs::path key = fs::absolute(file).lexically_normal();
+    std::error_code sizeError, timeError;
+    const auto size = fs::file_size(file, sizeError);
+    const auto time = fs::last_write_time(file, timeError);
+    if (sizeError || timeError)
+        sound.erase(key);
+    else
+        sound[key] = {size, time};
+}
+
+bool KnownSound(const SoundFiles& sound, const fs::path& file)
+{
+    const auto known = sound.find(fs::absolute(file).lexically_normal());
+    std::error_code sizeError, timeError;
+    return known != sound.end() && known->second.first == fs::file_size(file, sizeError) && !sizeError &&
+        known->second.second == fs::last_write_time(file, timeError) && !timeError;
+}
+
 // One open archive; closes on every path out. Save() and Close() check what closing
 // reports, as StormLib writes its tables only then.
 class StormArchive {
 public:
-    StormArchive(const fs::path& map, Access access, const Where& where)
+    StormArchive(const fs::path& map, Access access, const Where& where, SoundFiles& sound)
+        : sound_(sound)
     {
         EnsureSigningMath();
         fileops::FaultPoint("archive-open", map);
         // StormLib crashes on some damaged structures instead of reporting them; they are
         // looked for first, with our own checked reads.
-        const MpqStructureCheck structure(map);
+        const bool sectorsKnown = KnownSound(sound, map);
+        const MpqStructureCheck structure(map, MpqStructureCheck::Keep::Nothing,
+                                          sectorsKnown ? MpqStructureCheck::Sectors::Skip
+                                                       : MpqStructureCheck::Sectors::Check);
         if (!structure.problem().empty())
             Fail(where, "the map is damaged: " + structure.problem(), ERROR_FILE_CORRUPT);
         if (!structure.headerFound())
             Fail(where, "the map cannot be opened: " + ReasonText(ERROR_BAD_FORMAT), ERROR_BAD_FORMAT);
+        if (!sectorsKnown)
+            RememberSound(sound, map);
         const DWORD flags = access == Access::Read ? STREAM_FLAG_READ_ONLY : 0;
         if (!SFileOpenArchive(StormPath(map).c_str(), 0, flags, &handle_))
             FailWithLastError(where, "the map cannot be opened: ");
@@ -231,6 +263,8 @@ public:
         if (!SFileFlushArchive(handle_))
             FailWithLastError(where, "the changed map cannot be saved: ");
         Close(where);
+        // The library wrote its own entries into a map whose sectors were sound.
+        RememberSound(sound_, map);
     }
 
     void Close(const Where& where)
@@ -292,6 +326,7 @@ private:
     }
 
     HANDLE handle_ = nullptr;
+    SoundFiles& sound_;
 };
 
 class StormFile {
@@ -568,7 +603,7 @@ void StormMapArchive::ExtractEntry(const fs::path& map, const std::string& entry
 {
     const Where where{"Extracting", fileops::Display(map), entry};
     RequireMapFile(map, Access::Read, where);
-    StormArchive archive(map, Access::Read, where);
+    StormArchive archive(map, Access::Read, where, soundFiles_);
     if (!SFileHasFile(archive.get(), entry.c_str()))
         Fail(where, MissingEntryReason(archive.get(), entry), ERROR_FILE_NOT_FOUND);
     StormFile file(archive.get(), entry, where);
@@ -609,7 +644,7 @@ bool StormMapArchive::HasEntry(const fs::path& map, const std::string& entry)
 {
     const Where where{"Looking for", fileops::Display(map), entry};
     RequireMapFile(map, Access::Read, where);
-    StormArchive archive(map, Access::Read, where);
+    StormArchive archive(map, Access::Read, where, soundFiles_);
     const bool present = SFileHasFile(archive.get(), entry.c_str());
     archive.Close(where);
     return present;
@@ -619,7 +654,7 @@ void StormMapArchive::DeleteEntry(const fs::path& map, const std::string& entry)
 {
     const Where where{"Deleting", fileops::Display(map), entry};
     RequireMapFile(map, Access::Change, where);
-    StormArchive archive(map, Access::Change, where);
+    StormArchive archive(map, Access::Change, where, soundFiles_);
     if (!SFileHasFile(archive.get(), entry.c_str()))
         Fail(where, MissingEntryReason(archive.get(), entry), ERROR_FILE_NOT_FOUND);
     fileops::FaultPoint("archive-delete", map);
@@ -637,7 +672,7 @@ void StormMapArchive::AddEntry(const fs::path& map, const fs::path& file, const 
         Fail(where, "the file to add '" + fileops::Display(file) + "' does not exist",
              std::make_error_code(std::errc::no_such_file_or_directory));
     RequireMapFile(map, Access::Change, where);
-    StormArchive archive(map, Access::Change, where);
+    StormArchive archive(map, Access::Change, where, soundFiles_);
 
     // StormLib aborts the whole process when it replaces an entry whose name it never learned
     // (a map whose (listfile) is missing or damaged), so old copies go first and the entry is
@@ -669,7 +704,7 @@ void StormMapArchive::CheckWritable(const fs::path& map)
 {
     const Where where{"Opening for changes", fileops::Display(map), ""};
     RequireMapFile(map, Access::Change, where);
-    StormArchive archive(map, Access::Change, where);
+    StormArchive archive(map, Access::Change, where, soundFiles_);
     archive.Close(where);
 }
 
@@ -677,7 +712,7 @@ ArchiveListing StormMapArchive::List(const fs::path& map, const std::vector<fs::
 {
     const Where where{"Listing", fileops::Display(map), ""};
     RequireMapFile(map, Access::Read, where);
-    StormArchive archive(map, Access::Read, where);
+    StormArchive archive(map, Access::Read, where, soundFiles_);
     LearnNames(archive.get(), extraListFiles, where);
     ArchiveListing listing = Enumerate(archive.get(), where);
     archive.Close(where);
@@ -688,7 +723,7 @@ std::vector<std::uint8_t> StormMapArchive::ReadEntry(const fs::path& map, const 
 {
     const Where where{"Reading", fileops::Display(map), entry};
     RequireMapFile(map, Access::Read, where);
-    StormArchive archive(map, Access::Read, where);
+    StormArchive archive(map, Access::Read, where, soundFiles_);
     if (!SFileHasFile(archive.get(), entry.c_str()))
         Fail(where, MissingEntryReason(archive.get(), entry), ERROR_FILE_NOT_FOUND);
     StormFile file(archive.get(), entry, where);
@@ -715,7 +750,7 @@ bool StormMapArchive::Compact(const fs::path& map, const std::vector<fs::path>& 
     lists.insert(lists.end(), extraListFiles.begin(), extraListFiles.end());
     std::vector<Found> before;
     {
-        StormArchive archive(map, Access::Change, where);
+        StormArchive archive(map, Access::Change, where, soundFiles_);
         LearnNames(archive.get(), lists, where);
         const ArchiveListing listing = Enumerate(archive.get(), where);
         if (!listing.allNamesKnown) {
@@ -750,7 +785,7 @@ bool StormMapArchive::Compact(const fs::path& map, const std::vector<fs::path>& 
     // Compaction moves every entry: each must still be there with the sizes it had, and open
     // and read at both ends (where a misplaced or cut entry shows). Reading every byte would
     // unpack the whole map, several times the cost of the compaction itself.
-    StormArchive archive(map, Access::Read, where);
+    StormArchive archive(map, Access::Read, where, soundFiles_);
     LearnNames(archive.get(), lists, where);
     const auto sameEntry = [](const Found& a, const Found& b) {
         return a.name == b.name && a.size == b.size && a.storedSize == b.storedSize;
@@ -785,20 +820,22 @@ bool StormMapArchive::CopyWithout(const fs::path& map, const fs::path& target,
         if (!rebuild.obstacle().empty())
             return false;
         {
-            StormArchive archive(map, Access::Read, where);
+            StormArchive archive(map, Access::Read, where, soundFiles_);
             LearnNames(archive.get(), lists, where);
             before = Scan(archive.get(), where);
             archive.Close(where);
         }
         leftOut.assign(rebuild.leftOutBlocks().begin(), rebuild.leftOutBlocks().end());
         rebuild.WriteTo(target);
+        // Its entries are the map's stored bytes.
+        RememberSound(soundFiles_, target);
     } catch (const FileError& error) {
         Fail(where, error.what(), error.code());
     }
 
     // Every entry moved: each must be in the copy at its place in the block table, with its
     // sizes and flags, open for changes and read at both ends.
-    StormArchive archive(target, Access::Change, where);
+    StormArchive archive(target, Access::Change, where, soundFiles_);
     LearnNames(archive.get(), lists, where);
     const std::vector<Found> after = Scan(archive.get(), where);
     std::optional<StormArchive> original;
@@ -820,7 +857,7 @@ bool StormMapArchive::CopyWithout(const fs::path& map, const fs::path& target,
             // An entry the library cannot read in the map either (encrypted, its name unknown)
             // is copied as it was; only one that reads there must read here.
             if (!original) {
-                original.emplace(map, Access::Read, where);
+                original.emplace(map, Access::Read, where, soundFiles_);
                 LearnNames(original->get(), lists, where);
             }
             bool readsInMap = true;
