@@ -1,27 +1,25 @@
 #include "install/StagedMapUpdate.h"
 
+#include "base/AsciiCase.h"
 #include "base/FileOps.h"
 #include "base/FileError.h"
 #include "install/InstallError.h"
 
-#include <algorithm>
 #include <iterator>
+#include <set>
 
 namespace vornak {
 namespace fs = std::filesystem;
 
 namespace {
 
-bool SameEntryName(std::string_view a, std::string_view b)
+// Archive names are looked up without regard to case or to the kind of slash.
+std::string EntryKey(std::string_view name)
 {
-    // Archive names are looked up without regard to case or to the kind of slash.
-    const auto fold = [](char c) {
-        if (c == '/')
-            return '\\';
-        return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-    };
-    return a.size() == b.size() &&
-        std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return fold(x) == fold(y); });
+    std::string key(name);
+    for (char& c : key)
+        c = c == '/' ? '\\' : ToUpperAscii(c);
+    return key;
 }
 
 std::vector<std::uint8_t> ReadWholeFile(const fs::path& path)
@@ -153,10 +151,11 @@ void StagedMapUpdate::Verify(const ArchiveListing& before, const fs::path& dataF
     }
 
     const ArchiveListing after = archive_.List(staged_, extraListFiles_);
+    std::set<std::string> now;
+    for (const auto& entry : after.names)
+        now.insert(EntryKey(entry));
     for (const auto& old : before.names) {
-        const bool kept = std::any_of(after.names.begin(), after.names.end(),
-                                      [&](const std::string& now) { return SameEntryName(old, now); });
-        if (!kept)
+        if (!now.contains(EntryKey(old)))
             throw InstallError("The changed map '" + name + "' lost its entry '" + old +
                                "'. The map was left as it was.");
     }
