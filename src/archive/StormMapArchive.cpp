@@ -367,16 +367,20 @@ public:
     }
 
     // Reads the first and the last sector only. StormLib reads and unpacks whole sectors, so
-    // more bytes would check no more; a 64 KiB chunk at each end read most entries whole.
+    // more bytes would check no more; the last sector is read from its start, as the last 4 KiB
+    // of an entry mostly lie in two sectors.
     void ReadEnds()
     {
         std::vector<char> buffer(std::min<DWORD>(size_, kEndProbe));
-        const DWORD want = static_cast<DWORD>(buffer.size());
-        for (DWORD offset : {DWORD{0}, size_ - want}) {
+        const DWORD last = size_ == 0 ? 0 : (size_ - 1) / kEndProbe * kEndProbe;
+        for (DWORD offset : {DWORD{0}, last}) {
+            const DWORD want = std::min<DWORD>(size_ - offset, kEndProbe);
             DWORD got = 0;
             if (SFileSetFilePointer(handle_, static_cast<LONG>(offset), nullptr, FILE_BEGIN) == SFILE_INVALID_POS ||
                 (want > 0 && (!SFileReadFile(handle_, buffer.data(), want, &got, nullptr) || got != want)))
                 FailWithLastError(where_, "the entry's data cannot be read: ");
+            if (last == 0)
+                break; // one sector holds it all
         }
     }
 
