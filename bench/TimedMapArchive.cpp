@@ -41,6 +41,11 @@ void TimedMapArchive::AddEntry(const std::filesystem::path& map, const std::file
     Timed("add", [&] { inner_.AddEntry(map, file, entry, storage); });
 }
 
+void TimedMapArchive::AddEntries(const std::filesystem::path& map, const std::vector<NewEntry>& entries, int storage)
+{
+    Timed("add", [&] { inner_.AddEntries(map, entries, storage); });
+}
+
 void TimedMapArchive::CheckWritable(const std::filesystem::path& map)
 {
     Timed("check-writable", [&] { inner_.CheckWritable(map); });

@@ -16,6 +16,12 @@ inline constexpr bool kCreateFolder = true;
 inline constexpr int kStoreCompressed = 1;
 inline constexpr int kStorePlain = 0;
 
+// An entry to add: the file that holds its content, and its name in the archive.
+struct NewEntry {
+    std::filesystem::path file;
+    std::string entry;
+};
+
 struct ArchiveListing {
     std::vector<std::string> names; // entries whose names are known, as the archive spells them
     std::size_t entryCount = 0;     // every entry the archive holds, named or not
@@ -40,6 +46,14 @@ public:
                           const std::string& entry, int storage) = 0;
 
     // What a safe install needs beyond the four.
+
+    // Adds each as AddEntry does, in one change of the archive: an archive that is opened and
+    // saved once for all of them saves the cost of doing so for each.
+    virtual void AddEntries(const std::filesystem::path& map, const std::vector<NewEntry>& entries, int storage)
+    {
+        for (const NewEntry& added : entries)
+            AddEntry(map, added.file, added.entry, storage);
+    }
 
     // Throws unless the archive opens for changes ("protected" maps open only read-only).
     virtual void CheckWritable(const std::filesystem::path& map) = 0;

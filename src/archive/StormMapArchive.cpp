@@ -517,6 +517,33 @@ void GrowHashTable(HANDLE archive, const fs::path& map, const std::vector<fs::pa
     }
 }
 
+// StormLib aborts the whole process when it replaces an entry whose name it never learned
+// (a map whose (listfile) is missing or damaged), so old copies go first and the entry is
+// added afresh; a garbled entry of the name that cannot even be removed makes the add fail.
+void Add(HANDLE archive, const fs::path& map, const NewEntry& added, DWORD flags, const std::vector<fs::path>& lists,
+         const Where& where)
+{
+    const bool existed = SFileHasFile(archive, added.entry.c_str());
+    if (existed)
+        RemoveEveryCopy(archive, added.entry, where);
+    const auto add = [&] {
+        fileops::FaultPoint("archive-add", map);
+        return SFileAddFileEx(archive, StormPath(added.file).c_str(), added.entry.c_str(), flags,
+                              MPQ_COMPRESSION_ZLIB, MPQ_COMPRESSION_NEXT_SAME);
+    };
+    if (!add()) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_ALREADY_EXISTS)
+            Fail(where, "the map holds a damaged entry of that name, which cannot be replaced", error);
+        // A new name that finds no free slot in the hash table: make the table larger.
+        if (existed || error != ERROR_DISK_FULL)
+            Fail(where, ReasonText(error), error);
+        GrowHashTable(archive, map, lists, where);
+        if (!add())
+            FailWithLastError(where, "");
+    }
+}
+
 class ArchiveErrorCategory : public std::error_category {
 public:
     const char* name() const noexcept override { return "StormLib"; }
@@ -668,39 +695,26 @@ void StormMapArchive::DeleteEntry(const fs::path& map, const std::string& entry)
 
 void StormMapArchive::AddEntry(const fs::path& map, const fs::path& file, const std::string& entry, int storage)
 {
-    const Where where{"Adding", fileops::Display(map), entry};
+    AddEntries(map, {{file, entry}}, storage);
+}
+
+void StormMapArchive::AddEntries(const fs::path& map, const std::vector<NewEntry>& entries, int storage)
+{
+    const auto whereFor = [&](const std::string& entry) { return Where{"Adding", fileops::Display(map), entry}; };
+    const Where where = whereFor(entries.size() == 1 ? entries.front().entry : "");
     if (storage != kStoreCompressed && storage != kStorePlain)
         Fail(where, "unknown kind of storage " + std::to_string(storage), ERROR_INVALID_PARAMETER);
-    std::error_code ec;
-    if (!fs::is_regular_file(file, ec))
-        Fail(where, "the file to add '" + fileops::Display(file) + "' does not exist",
-             std::make_error_code(std::errc::no_such_file_or_directory));
+    for (const NewEntry& added : entries) {
+        std::error_code ec;
+        if (!fs::is_regular_file(added.file, ec))
+            Fail(whereFor(added.entry), "the file to add '" + fileops::Display(added.file) + "' does not exist",
+                 std::make_error_code(std::errc::no_such_file_or_directory));
+    }
     RequireMapFile(map, Access::Change, where);
     StormArchive archive(map, Access::Change, where, soundFiles_);
-
-    // StormLib aborts the whole process when it replaces an entry whose name it never learned
-    // (a map whose (listfile) is missing or damaged), so old copies go first and the entry is
-    // added afresh; a garbled entry of the name that cannot even be removed makes the add fail.
-    const bool existed = SFileHasFile(archive.get(), entry.c_str());
-    if (existed)
-        RemoveEveryCopy(archive.get(), entry, where);
     const DWORD flags = storage == kStoreCompressed ? MPQ_FILE_COMPRESS : 0;
-    const auto add = [&] {
-        fileops::FaultPoint("archive-add", map);
-        return SFileAddFileEx(archive.get(), StormPath(file).c_str(), entry.c_str(), flags, MPQ_COMPRESSION_ZLIB,
-                              MPQ_COMPRESSION_NEXT_SAME);
-    };
-    if (!add()) {
-        const DWORD error = GetLastError();
-        if (error == ERROR_ALREADY_EXISTS)
-            Fail(where, "the map holds a damaged entry of that name, which cannot be replaced", error);
-        // A new name that finds no free slot in the hash table: make the table larger.
-        if (existed || error != ERROR_DISK_FULL)
-            Fail(where, ReasonText(error), error);
-        GrowHashTable(archive.get(), map, nameLists_, where);
-        if (!add())
-            FailWithLastError(where, "");
-    }
+    for (const NewEntry& added : entries)
+        Add(archive.get(), map, added, flags, nameLists_, whereFor(added.entry));
     archive.Save(map, where);
 }
 

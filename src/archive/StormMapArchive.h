@@ -39,6 +39,7 @@ public:
     void DeleteEntry(const std::filesystem::path& map, const std::string& entry) override;
     void AddEntry(const std::filesystem::path& map, const std::filesystem::path& file,
                   const std::string& entry, int storage) override;
+    void AddEntries(const std::filesystem::path& map, const std::vector<NewEntry>& entries, int storage) override;
 
     void CheckWritable(const std::filesystem::path& map) override;
     ArchiveListing List(const std::filesystem::path& map,

@@ -121,10 +121,10 @@ void StagedMapUpdate::ReplaceEntries(const fs::path& dataFolder)
         if (!rebuilt && archive_.HasEntry(staged_, name))
             archive_.DeleteEntry(staged_, name);
     }
-    for (const auto entry : kModEntries) {
-        const std::string name(entry);
-        archive_.AddEntry(staged_, dataFolder / name, name, kStoreCompressed);
-    }
+    std::vector<NewEntry> additions;
+    for (const auto entry : kModEntries)
+        additions.push_back({dataFolder / entry, std::string(entry)});
+    archive_.AddEntries(staged_, additions, kStoreCompressed);
     // Compaction rewrites the whole map sector by sector, several times the cost of copying
     // it, so it runs only where the change left the map larger than it was. The five new
     // entries lie at the end of the map and the next install reuses their space, so repeated

@@ -43,6 +43,16 @@ void RecordingMapArchive::AddEntry(const std::filesystem::path& map, const std::
     inner_.AddEntry(map, file, entry, storage);
 }
 
+void RecordingMapArchive::AddEntries(const std::filesystem::path& map, const std::vector<NewEntry>& entries,
+                                     int storage)
+{
+    std::string names;
+    for (const auto& added : entries)
+        names += (names.empty() ? "" : " ") + added.entry;
+    Record({"AddEntries", map, names, {}, storage});
+    inner_.AddEntries(map, entries, storage);
+}
+
 void RecordingMapArchive::CheckWritable(const std::filesystem::path& map)
 {
     Record({"CheckWritable", map, {}, {}, 0});

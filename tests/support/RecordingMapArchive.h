@@ -15,7 +15,7 @@ public:
     struct Call {
         std::string operation; // "ExtractEntry", "HasEntry", ...
         std::filesystem::path map;
-        std::string entry;
+        std::string entry;          // AddEntries: the names, space between
         std::filesystem::path file; // AddEntry's source or ExtractEntry's folder
         int flag = 0;               // AddEntry's storage or ExtractEntry's createFolder
     };
@@ -34,6 +34,7 @@ public:
     void DeleteEntry(const std::filesystem::path& map, const std::string& entry) override;
     void AddEntry(const std::filesystem::path& map, const std::filesystem::path& file, const std::string& entry,
                   int storage) override;
+    void AddEntries(const std::filesystem::path& map, const std::vector<NewEntry>& entries, int storage) override;
     void CheckWritable(const std::filesystem::path& map) override;
     ArchiveListing List(const std::filesystem::path& map,
                         const std::vector<std::filesystem::path>& extraListFiles) override;
