@@ -175,16 +175,20 @@ bool MpqRebuild::PlanKey(Move& move, std::optional<std::string_view> name, std::
     move.newKey = (key + move.to) ^ size;
 
     const std::uint32_t sectorSize = 512u << sectorShift_;
-    const std::uint32_t sectors = (size - 1) / sectorSize + 1;
     if ((flags & kFileSingleUnit) != 0) {
         move.pieces.push_back({0, move.length, 0});
     } else if ((flags & (kFileImplode | kFileCompress)) != 0) {
         // Sectors as the entry's own table places them: the table is encrypted with the key
         // less one, each sector with the key plus its number.
-        const std::uint32_t tableBytes = (sectors + 1) * 4;
-        auto table = ReadAt(headerOffset_ + move.from, tableBytes);
+        const std::uint32_t sectors = (size - 1) / sectorSize + 1;
+        const std::uint64_t tableBytes = (std::uint64_t{sectors} + 1) * 4;
+        if (tableBytes > move.length) {
+            Refuse("an entry whose key depends on its place is smaller than its own sector table");
+            return false;
+        }
+        auto table = ReadAt(headerOffset_ + move.from, static_cast<std::size_t>(tableBytes));
         mpq::DecryptTable(table, move.oldKey - 1);
-        move.pieces.push_back({0, tableBytes, 0xFFFFFFFFu});
+        move.pieces.push_back({0, static_cast<std::uint32_t>(tableBytes), 0xFFFFFFFFu});
         for (std::uint32_t s = 0; s < sectors; ++s) {
             const std::uint32_t begin = le::ReadUint32(table, s * 4);
             const std::uint32_t end = le::ReadUint32(table, s * 4 + 4);
@@ -195,8 +199,11 @@ bool MpqRebuild::PlanKey(Move& move, std::optional<std::string_view> name, std::
             move.pieces.push_back({begin, end, s});
         }
     } else {
-        for (std::uint32_t s = 0; s < sectors; ++s)
-            move.pieces.push_back({s * sectorSize, std::min(move.length, (s + 1) * sectorSize), s});
+        // Stored as they are, sector by sector.
+        for (std::uint64_t begin = 0, s = 0; begin < move.length; begin += sectorSize, ++s)
+            move.pieces.push_back({static_cast<std::uint32_t>(begin),
+                                   static_cast<std::uint32_t>(std::min<std::uint64_t>(move.length, begin + sectorSize)),
+                                   static_cast<std::uint32_t>(s)});
     }
     const auto tooLarge = [](const Piece& piece) { return piece.end - piece.begin > kLargestPiece; };
     if (std::any_of(move.pieces.begin(), move.pieces.end(), tooLarge)) {
