@@ -136,15 +136,22 @@ void MpqRebuild::Plan(std::span<const std::string_view> leftOut)
     // In the order of the map, which the copy reads straight through; entries that overlap
     // are something no map writer makes.
     std::sort(moves.begin(), moves.end(), [](const Move& x, const Move& y) { return x.from < y.from; });
-    for (std::size_t i = 1; i < moves.size(); ++i)
-        if (moves[i - 1].length != 0 && moves[i].length != 0 &&
-            std::uint64_t{moves[i - 1].from} + moves[i - 1].length > moves[i].from)
+    std::uint64_t reached = 0;
+    for (const Move& move : moves) {
+        if (move.length == 0)
+            continue;
+        if (move.from < reached)
             return Refuse("two entries overlap");
+        reached = std::uint64_t{move.from} + move.length;
+    }
     // The library replaces its own lists on every change and reuses the space of what lies last.
     std::stable_partition(moves.begin(), moves.end(), [&](const Move& move) { return !ownList[move.block]; });
 
+    const std::uint64_t tableBytes = (hashTable_.size() + blockTable_.size()) * 4;
     std::uint64_t at = kHeaderSize;
     for (Move& move : moves) {
+        if (at + move.length + tableBytes > 0xFFFFFFFFu)
+            return Refuse("the archive would outgrow its 32-bit positions");
         move.to = static_cast<std::uint32_t>(at);
         at += move.length;
         const std::uint32_t flags = word(move.block, 3);
@@ -154,8 +161,6 @@ void MpqRebuild::Plan(std::span<const std::string_view> leftOut)
         word(move.block, 0) = move.to;
     }
     dataEnd_ = at;
-    if (dataEnd_ + (hashTable_.size() + blockTable_.size()) * 4 > 0xFFFFFFFFu)
-        return Refuse("the archive would outgrow its 32-bit positions");
     moves_ = std::move(moves);
 }
 
