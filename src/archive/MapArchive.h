@@ -69,10 +69,14 @@ public:
     // Writes `target` as the map without `entries` (every copy of each) and without the space
     // they took, in one pass that keeps every other entry's stored bytes, then checks that
     // each of those is still there and reads. Returns false, before writing anything, for a
-    // map this pass does not take: a copy of it, compacted, then does the same.
-    virtual bool CopyWithout(const std::filesystem::path& map, const std::filesystem::path& target,
-                             std::span<const std::string_view> entries,
-                             const std::vector<std::filesystem::path>& extraListFiles) = 0;
+    // map this pass does not take (an archive that has no such pass takes none): a copy of
+    // it, compacted, then does the same.
+    virtual bool CopyWithout(const std::filesystem::path& /*map*/, const std::filesystem::path& /*target*/,
+                             std::span<const std::string_view> /*entries*/,
+                             const std::vector<std::filesystem::path>& /*extraListFiles*/)
+    {
+        return false;
+    }
 };
 
 } // namespace vornak

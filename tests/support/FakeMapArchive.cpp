@@ -147,11 +147,4 @@ bool FakeMapArchive::Compact(const fs::path& map, const std::vector<fs::path>&)
     return true;
 }
 
-// The install's other way: a whole copy, then deletions and compaction.
-bool FakeMapArchive::CopyWithout(const fs::path&, const fs::path&, std::span<const std::string_view>,
-                                 const std::vector<fs::path>&)
-{
-    return false;
-}
-
 } // namespace vornak::test

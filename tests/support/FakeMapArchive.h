@@ -32,9 +32,6 @@ public:
                         const std::vector<std::filesystem::path>& extraListFiles) override;
     std::vector<std::uint8_t> ReadEntry(const std::filesystem::path& map, const std::string& entry) override;
     bool Compact(const std::filesystem::path& map, const std::vector<std::filesystem::path>& extraListFiles) override;
-    bool CopyWithout(const std::filesystem::path& map, const std::filesystem::path& target,
-                     std::span<const std::string_view> entries,
-                     const std::vector<std::filesystem::path>& extraListFiles) override;
 };
 
 } // namespace vornak::test

@@ -140,13 +140,13 @@ MapBuilder& MapBuilder::StatedSize(std::string_view name, std::uint32_t size)
 
 MapBuilder& MapBuilder::Encrypted(std::string name, bool fixKey)
 {
-    encrypted_.emplace_back(std::move(name), fixKey);
+    encrypted_[std::move(name)] = fixKey;
     return *this;
 }
 
-MapBuilder& MapBuilder::UserData(std::uint32_t bytes)
+MapBuilder& MapBuilder::UserData()
 {
-    userData_ = bytes;
+    userData_ = true;
     return *this;
 }
 
@@ -186,11 +186,10 @@ std::vector<std::uint8_t> MapBuilder::Build() const
     }
     if (userData_) {
         const std::size_t at = out.size();
-        out.resize(at + UserDataSpan());
+        out.resize(at + 512);
         out[at] = 'M', out[at + 1] = 'P', out[at + 2] = 'Q', out[at + 3] = 0x1B;
-        PutU32(out, at + 4, *userData_);
-        PutU32(out, at + 8, static_cast<std::uint32_t>(UserDataSpan())); // where the archive header is
-        PutU32(out, at + 12, *userData_);
+        PutU32(out, at + 4, 512 - 16); // bytes of user data
+        PutU32(out, at + 8, 512);      // where the archive header is
     }
     const std::size_t mpq = out.size();
     out.resize(mpq + kMpqHeaderSize);
@@ -209,9 +208,7 @@ std::vector<std::uint8_t> MapBuilder::Build() const
         }
         const auto storedSize = static_cast<std::uint32_t>(out.size() - mpq - position);
         const std::uint32_t size = item.statedSize.value_or(static_cast<std::uint32_t>(item.bytes.size()));
-        const auto secret =
-            std::find_if(encrypted_.begin(), encrypted_.end(), [&](const auto& e) { return e.first == item.name; });
-        if (secret != encrypted_.end()) {
+        if (const auto secret = encrypted_.find(item.name); secret != encrypted_.end()) {
             // A compressed entry's sector table takes the key less one; sector s the key plus s.
             std::uint32_t key = HashName(item.name.substr(item.name.rfind('\\') + 1), HashKind::FileKey);
             key = secret->second ? (key + position) ^ size : key;

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -43,15 +44,16 @@ public:
     // Stores the entry encrypted with its name's key; with fixKey the key also depends on its
     // place and size, as the archive library stores its own (listfile) and (attributes).
     MapBuilder& Encrypted(std::string name, bool fixKey);
-    // MPQ user data (a header and `bytes` zeros) before the archive, after any HM3W header.
-    MapBuilder& UserData(std::uint32_t bytes);
+    // 512 bytes of MPQ user data (a header and zeros) before the archive, after any HM3W header.
+    MapBuilder& UserData();
     MapBuilder& Damaged(Damage damage);
 
     std::vector<std::uint8_t> Build() const;
     void WriteTo(const std::filesystem::path& path) const;
 
-    // Where the MPQ starts in the built file: 512 with the HM3W header, else 0, plus the user data.
-    std::size_t MpqOffset() const { return (hm3w_ ? 512 : 0) + UserDataSpan(); }
+    // Where the MPQ starts in the built file: 512 with the HM3W header, else 0, and 512 more
+    // with user data.
+    std::size_t MpqOffset() const { return (hm3w_ ? 512 : 0) + (userData_ ? 512 : 0); }
 
 private:
     struct Item {
@@ -61,11 +63,9 @@ private:
         std::optional<std::uint32_t> statedSize;
     };
 
-    std::size_t UserDataSpan() const { return userData_ ? (16 + *userData_ + 511) / 512 * 512 : 0; }
-
     bool hm3w_ = false;
-    std::optional<std::uint32_t> userData_;
-    std::vector<std::pair<std::string, bool>> encrypted_; // name, fix key
+    bool userData_ = false;
+    std::map<std::string, bool> encrypted_; // name, fix key
     std::string hm3wName_;
     std::uint32_t hm3wPlayers_ = 0;
     std::vector<Item> items_;

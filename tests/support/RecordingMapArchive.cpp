@@ -46,10 +46,7 @@ void RecordingMapArchive::AddEntry(const std::filesystem::path& map, const std::
 void RecordingMapArchive::AddEntries(const std::filesystem::path& map, const std::vector<NewEntry>& entries,
                                      int storage)
 {
-    std::string names;
-    for (const auto& added : entries)
-        names += (names.empty() ? "" : " ") + added.entry;
-    Record({"AddEntries", map, names, {}, storage});
+    Record({"AddEntries", map, {}, {}, storage});
     inner_.AddEntries(map, entries, storage);
 }
 

@@ -15,7 +15,7 @@ public:
     struct Call {
         std::string operation; // "ExtractEntry", "HasEntry", ...
         std::filesystem::path map;
-        std::string entry;          // AddEntries: the names, space between
+        std::string entry;
         std::filesystem::path file; // AddEntry's source or ExtractEntry's folder
         int flag = 0;               // AddEntry's storage or ExtractEntry's createFolder
     };
