@@ -41,6 +41,11 @@ void TimedMapArchive::AddEntry(const std::filesystem::path& map, const std::file
     Timed("add", [&] { inner_.AddEntry(map, file, entry, storage); });
 }
 
+void TimedMapArchive::AddEntries(const std::filesystem::path& map, const std::vector<NewEntry>& entries, int storage)
+{
+    Timed("add", [&] { inner_.AddEntries(map, entries, storage); });
+}
+
 void TimedMapArchive::CheckWritable(const std::filesystem::path& map)
 {
     Timed("check-writable", [&] { inner_.CheckWritable(map); });
@@ -61,6 +66,13 @@ bool TimedMapArchive::Compact(const std::filesystem::path& map,
                               const std::vector<std::filesystem::path>& extraListFiles)
 {
     return Timed("compact", [&] { return inner_.Compact(map, extraListFiles); });
+}
+
+bool TimedMapArchive::CopyWithout(const std::filesystem::path& map, const std::filesystem::path& target,
+                                  std::span<const std::string_view> entries,
+                                  const std::vector<std::filesystem::path>& extraListFiles)
+{
+    return Timed("copy-without", [&] { return inner_.CopyWithout(map, target, entries, extraListFiles); });
 }
 
 } // namespace vornak::bench

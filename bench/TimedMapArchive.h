@@ -26,12 +26,16 @@ public:
     void DeleteEntry(const std::filesystem::path& map, const std::string& entry) override;
     void AddEntry(const std::filesystem::path& map, const std::filesystem::path& file, const std::string& entry,
                   int storage) override;
+    void AddEntries(const std::filesystem::path& map, const std::vector<NewEntry>& entries, int storage) override;
     void CheckWritable(const std::filesystem::path& map) override;
     ArchiveListing List(const std::filesystem::path& map,
                         const std::vector<std::filesystem::path>& extraListFiles) override;
     std::vector<std::uint8_t> ReadEntry(const std::filesystem::path& map, const std::string& entry) override;
     bool Compact(const std::filesystem::path& map,
                  const std::vector<std::filesystem::path>& extraListFiles) override;
+    bool CopyWithout(const std::filesystem::path& map, const std::filesystem::path& target,
+                     std::span<const std::string_view> entries,
+                     const std::vector<std::filesystem::path>& extraListFiles) override;
 
 private:
     template <typename Call>

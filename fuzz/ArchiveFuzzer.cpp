@@ -6,6 +6,7 @@
 #include "archive/ArchiveError.h"
 #include "archive/StormMapArchive.h"
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,11 @@ void ChangeAsAnInstallDoes(vornak::StormMapArchive& archive, const std::filesyst
         archive.DeleteEntry(map, "war3map.j");
     const auto added = vornak::fuzz::WriteScratch("added.j", kAdded.data(), kAdded.size());
     archive.AddEntry(map, added, "war3map.j", vornak::kStoreCompressed);
+    // The install's one-pass copy of a map without some entries, and a change of that copy.
+    const auto copy = vornak::fuzz::ScratchFolder() / "copy.w3x";
+    const std::array<std::string_view, 2> leftOut = {"war3map.w3i", "war3map.j"};
+    if (archive.CopyWithout(map, copy, leftOut, {}))
+        archive.AddEntries(copy, {{added, "war3map.w3i"}}, vornak::kStoreCompressed);
     archive.Compact(map, {});
     if (archive.ReadEntry(map, "war3map.j") != kAdded)
         vornak::fuzz::Broken("an added entry does not read back");

@@ -3,7 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vornak {
@@ -13,6 +15,12 @@ inline constexpr bool kCreateFolder = true;
 // What AddEntry's last argument means: 1 stores the entry compressed, 0 as it is.
 inline constexpr int kStoreCompressed = 1;
 inline constexpr int kStorePlain = 0;
+
+// An entry to add: the file that holds its content, and its name in the archive.
+struct NewEntry {
+    std::filesystem::path file;
+    std::string entry;
+};
 
 struct ArchiveListing {
     std::vector<std::string> names; // entries whose names are known, as the archive spells them
@@ -39,6 +47,14 @@ public:
 
     // What a safe install needs beyond the four.
 
+    // Adds each as AddEntry does, in one change of the archive: an archive that is opened and
+    // saved once for all of them saves the cost of doing so for each.
+    virtual void AddEntries(const std::filesystem::path& map, const std::vector<NewEntry>& entries, int storage)
+    {
+        for (const NewEntry& added : entries)
+            AddEntry(map, added.file, added.entry, storage);
+    }
+
     // Throws unless the archive opens for changes ("protected" maps open only read-only).
     virtual void CheckWritable(const std::filesystem::path& map) = 0;
     // extraListFiles: further lists of names (one per line) for entries the map's own
@@ -50,6 +66,17 @@ public:
     // returns false, changing nothing, when some stay unknown.
     virtual bool Compact(const std::filesystem::path& map,
                          const std::vector<std::filesystem::path>& extraListFiles) = 0;
+    // Writes `target` as the map without `entries` (every copy of each) and without the space
+    // they took, in one pass that keeps every other entry's stored bytes, then checks that
+    // each of those is still there and reads. Returns false, before writing anything, for a
+    // map this pass does not take (an archive that has no such pass takes none): a copy of
+    // it, compacted, then does the same.
+    virtual bool CopyWithout(const std::filesystem::path& /*map*/, const std::filesystem::path& /*target*/,
+                             std::span<const std::string_view> /*entries*/,
+                             const std::vector<std::filesystem::path>& /*extraListFiles*/)
+    {
+        return false;
+    }
 };
 
 } // namespace vornak

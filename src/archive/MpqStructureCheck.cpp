@@ -123,14 +123,7 @@ std::vector<std::uint32_t> Decrypt(std::vector<std::uint8_t> bytes, std::uint32_
     return words;
 }
 
-struct Header {
-    std::uint64_t offset = 0;
-    std::uint16_t sectorShift = 0;
-    std::uint32_t hashTablePos = 0;
-    std::uint32_t blockTablePos = 0;
-    std::uint32_t hashTableCount = 0;
-    std::uint32_t blockTableCount = 0;
-};
+using Header = MpqStructureCheck::Header;
 
 // A table must lie wholly inside the file. The library reads a table that runs past the end
 // as if zeros followed, and decrypts those zeros into entries of random places and flags; a
@@ -204,7 +197,7 @@ void CheckSectors(MapFile& file, const Header& header, const Block& block)
     }
 }
 
-void CheckBlock(MapFile& file, const Header& header, const Block& block)
+void CheckBlock(MapFile& file, const Header& header, const Block& block, MpqStructureCheck::Sectors sectors)
 {
     if ((block.flags & kFileExists) == 0)
         return; // a free slot: the library never reads what it says
@@ -214,7 +207,8 @@ void CheckBlock(MapFile& file, const Header& header, const Block& block)
         Refuse(Describe(block) + " (" + std::to_string(block.storedSize) + " bytes at " +
                Hex(header.offset + block.position) + ") reaches past the end of the file (" +
                std::to_string(file.size()) + " bytes)");
-    if ((block.flags & kAnyCompression) != 0 && (block.flags & kFileSingleUnit) == 0 && block.size != 0)
+    if ((block.flags & kAnyCompression) != 0 && (block.flags & kFileSingleUnit) == 0 && block.size != 0 &&
+        sectors == MpqStructureCheck::Sectors::Check)
         CheckSectors(file, header, block);
 }
 
@@ -243,6 +237,8 @@ std::optional<Header> FindHeader(MapFile& file)
                    ", which Warcraft III maps do not use");
         Header header;
         header.offset = offset;
+        header.size = le::ReadUint32(bytes, 4);
+        header.formatVersion = le::ReadUint16(bytes, 12);
         header.sectorShift = le::ReadUint16(bytes, 14);
         header.hashTablePos = le::ReadUint32(bytes, 16);
         header.blockTablePos = le::ReadUint32(bytes, 20);
@@ -255,25 +251,27 @@ std::optional<Header> FindHeader(MapFile& file)
 
 } // namespace
 
-MpqStructureCheck::MpqStructureCheck(const fs::path& map)
+MpqStructureCheck::MpqStructureCheck(const fs::path& map, Keep keep, Sectors sectors)
 {
     try {
-        Examine(map);
+        Examine(map, keep, sectors);
     } catch (const Damaged& damaged) {
         problem_ = damaged.reason;
         tablesMalformed_ = damaged.inTables;
+        hashTable_.clear();
+        blockTable_.clear();
     }
 }
 
-void MpqStructureCheck::Examine(const fs::path& map)
+void MpqStructureCheck::Examine(const fs::path& map, Keep keep, Sectors sectors)
 {
     MapFile file(map);
     const std::optional<Header> found = FindHeader(file);
     if (!found)
         return;
     headerFound_ = true;
-    const Header& header = *found;
-    headerOffset_ = header.offset;
+    header_ = *found;
+    const Header& header = header_;
 
     // Sector sizes are 512 bytes shifted left; the library allocates one sector per read.
     if (header.sectorShift > kLargestSectorShift)
@@ -289,10 +287,15 @@ void MpqStructureCheck::Examine(const fs::path& map)
     RequireTableInside(file, header, header.blockTablePos, header.blockTableCount, "its block table");
     const auto blockBytes = file.Read(header.offset + header.blockTablePos,
                                       std::size_t{header.blockTableCount} * kTableEntrySize);
-    const auto words = Decrypt(blockBytes, mpq::HashName("(block table)", mpq::HashKind::FileKey));
+    auto words = Decrypt(blockBytes, mpq::HashName("(block table)", mpq::HashKind::FileKey));
     for (std::uint32_t i = 0; i < header.blockTableCount; ++i) {
         const Block block{i, words[i * 4], words[i * 4 + 1], words[i * 4 + 2], words[i * 4 + 3]};
-        CheckBlock(file, header, block);
+        CheckBlock(file, header, block, sectors);
+    }
+    if (keep == Keep::Tables) {
+        blockTable_ = std::move(words);
+        hashTable_ = Decrypt(file.Read(header.offset + header.hashTablePos, std::size_t{hashes} * kTableEntrySize),
+                             mpq::HashName("(hash table)", mpq::HashKind::FileKey));
     }
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace vornak {
 
@@ -23,12 +24,35 @@ namespace vornak {
 // needs a key that comes from a name the map may not hold.
 class MpqStructureCheck {
 public:
-    explicit MpqStructureCheck(const std::filesystem::path& map);
+    // Whoever rewrites the archive asks for its tables as read here, decrypted.
+    enum class Keep { Nothing, Tables };
+    // The sectors inside entries are the costly part: every compressed entry's stored bytes are
+    // read. A caller that knows them sound already, or never has them unpacked, skips them.
+    enum class Sectors { Check, Skip };
+
+    explicit MpqStructureCheck(const std::filesystem::path& map, Keep keep = Keep::Nothing,
+                               Sectors sectors = Sectors::Check);
+
+    // The archive header as found; valid when headerFound().
+    struct Header {
+        std::uint64_t offset = 0; // from the start of the file
+        std::uint32_t size = 0;
+        std::uint16_t formatVersion = 0; // 0 is the first format
+        std::uint16_t sectorShift = 0;
+        std::uint32_t hashTablePos = 0; // positions count from the header
+        std::uint32_t blockTablePos = 0;
+        std::uint32_t hashTableCount = 0;
+        std::uint32_t blockTableCount = 0;
+    };
+    const Header& header() const { return header_; }
+    // Four words an entry, as the format lays them out; filled with Keep::Tables when sound().
+    const std::vector<std::uint32_t>& hashTable() const { return hashTable_; }
+    const std::vector<std::uint32_t>& blockTable() const { return blockTable_; }
 
     // False: no MPQ header at all (not a map, or one cut before its header).
     bool headerFound() const { return headerFound_; }
     // Where the MPQ header starts in the file; valid when headerFound().
-    std::uint64_t headerOffset() const { return headerOffset_; }
+    std::uint64_t headerOffset() const { return header_.offset; }
     // Empty when the structure is sound; else what is wrong, in words for the user.
     const std::string& problem() const { return problem_; }
     bool sound() const { return headerFound_ && problem_.empty(); }
@@ -41,10 +65,12 @@ public:
     static constexpr std::uint16_t kLargestSectorShift = 16;
 
 private:
-    void Examine(const std::filesystem::path& map);
+    void Examine(const std::filesystem::path& map, Keep keep, Sectors sectors);
 
     bool headerFound_ = false;
-    std::uint64_t headerOffset_ = 0;
+    Header header_;
+    std::vector<std::uint32_t> hashTable_;
+    std::vector<std::uint32_t> blockTable_;
     std::string problem_;
     bool tablesMalformed_ = false;
 };

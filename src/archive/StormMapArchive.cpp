@@ -1,7 +1,9 @@
 #include "archive/StormMapArchive.h"
 
 #include "archive/ArchiveError.h"
+#include "archive/MpqRebuild.h"
 #include "archive/MpqStructureCheck.h"
+#include "base/FileError.h"
 #include "base/FileOps.h"
 #include "base/Platform.h"
 
@@ -19,6 +21,7 @@
 #include <array>
 #include <cctype>
 #include <fstream>
+#include <optional>
 #include <string_view>
 #include <system_error>
 #include <type_traits>
@@ -185,23 +188,55 @@ void RequireMapFile(const fs::path& map, Access access, const Where& where)
         Fail(where, "the map file is read-only", ERROR_ACCESS_DENIED);
 }
 
+using SoundFiles = StormMapArchive::SoundFiles;
+
+// Records the file as it is now as one whose sectors are sound.
+void RememberSound(SoundFiles& sound, const fs::path& file)
+{
+    constexpr std::size_t kMostFiles = 16; // an install needs two
+    if (sound.size() >= kMostFiles)
+        sound.clear();
+    const fs::path key = fs::absolute(file).lexically_normal();
+    std::error_code sizeError, timeError;
+    const auto size = fs::file_size(file, sizeError);
+    const auto time = fs::last_write_time(file, timeError);
+    if (sizeError || timeError)
+        sound.erase(key);
+    else
+        sound[key] = {size, time};
+}
+
+bool KnownSound(const SoundFiles& sound, const fs::path& file)
+{
+    const auto known = sound.find(fs::absolute(file).lexically_normal());
+    std::error_code sizeError, timeError;
+    return known != sound.end() && known->second.first == fs::file_size(file, sizeError) && !sizeError &&
+        known->second.second == fs::last_write_time(file, timeError) && !timeError;
+}
+
 // One open archive; closes on every path out. Save() and Close() check what closing
 // reports, as StormLib writes its tables only then.
 class StormArchive {
 public:
-    StormArchive(const fs::path& map, Access access, const Where& where)
+    StormArchive(const fs::path& map, Access access, const Where& where, SoundFiles& sound)
+        : sound_(sound)
     {
         EnsureSigningMath();
         fileops::FaultPoint("archive-open", map);
         // StormLib crashes on some damaged structures instead of reporting them; they are
         // looked for first, with our own checked reads.
-        const MpqStructureCheck structure(map);
+        const bool sectorsKnown = KnownSound(sound, map);
+        const MpqStructureCheck structure(map, MpqStructureCheck::Keep::Nothing,
+                                          sectorsKnown ? MpqStructureCheck::Sectors::Skip
+                                                       : MpqStructureCheck::Sectors::Check);
         if (!structure.problem().empty() && structure.tablesMalformed())
             Fail(where, "the map's archive tables are malformed: " + structure.problem(), Code(kProtectedMap));
         if (!structure.problem().empty())
             Fail(where, "the map is damaged: " + structure.problem(), ERROR_FILE_CORRUPT);
         if (!structure.headerFound())
             Fail(where, "the map cannot be opened: " + ReasonText(ERROR_BAD_FORMAT), ERROR_BAD_FORMAT);
+        if (!sectorsKnown)
+            RememberSound(sound, map);
         const DWORD flags = access == Access::Read ? STREAM_FLAG_READ_ONLY : 0;
         if (!SFileOpenArchive(StormPath(map).c_str(), 0, flags, &handle_))
             FailWithLastError(where, "the map cannot be opened: ");
@@ -231,6 +266,8 @@ public:
         if (!SFileFlushArchive(handle_))
             FailWithLastError(where, "the changed map cannot be saved: ");
         Close(where);
+        // The library wrote its own entries into a map whose sectors were sound.
+        RememberSound(sound_, map);
     }
 
     void Close(const Where& where)
@@ -292,6 +329,7 @@ private:
     }
 
     HANDLE handle_ = nullptr;
+    SoundFiles& sound_;
 };
 
 class StormFile {
@@ -332,16 +370,20 @@ public:
     }
 
     // Reads the first and the last sector only. StormLib reads and unpacks whole sectors, so
-    // more bytes would check no more; a 64 KiB chunk at each end read most entries whole.
+    // more bytes would check no more; the last sector is read from its start, as the last 4 KiB
+    // of an entry mostly lie in two sectors.
     void ReadEnds()
     {
         std::vector<char> buffer(std::min<DWORD>(size_, kEndProbe));
-        const DWORD want = static_cast<DWORD>(buffer.size());
-        for (DWORD offset : {DWORD{0}, size_ - want}) {
+        const DWORD last = size_ == 0 ? 0 : (size_ - 1) / kEndProbe * kEndProbe;
+        for (DWORD offset : {DWORD{0}, last}) {
+            const DWORD want = std::min<DWORD>(size_ - offset, kEndProbe);
             DWORD got = 0;
             if (SFileSetFilePointer(handle_, static_cast<LONG>(offset), nullptr, FILE_BEGIN) == SFILE_INVALID_POS ||
                 (want > 0 && (!SFileReadFile(handle_, buffer.data(), want, &got, nullptr) || got != want)))
                 FailWithLastError(where_, "the entry's data cannot be read: ");
+            if (last == 0)
+                break; // one sector holds it all
         }
     }
 
@@ -379,6 +421,8 @@ struct Found {
     bool known = false; // false: StormLib gave it a stand-in name
     DWORD size = 0;
     DWORD storedSize = 0;
+    DWORD block = 0; // its place in the block table
+    DWORD flags = 0;
 };
 
 // A search over the archive's entries, closed on every path out.
@@ -417,7 +461,8 @@ std::vector<Found> Scan(HANDLE archive, const Where& where)
     }
     do {
         const SFILE_FIND_DATA& found = find.current();
-        entries.push_back({found.cFileName, !IsPseudoName(found.cFileName), found.dwFileSize, found.dwCompSize});
+        entries.push_back({found.cFileName, !IsPseudoName(found.cFileName), found.dwFileSize, found.dwCompSize,
+                           found.dwBlockIndex, found.dwFileFlags});
     } while (find.Next());
     return entries;
 }
@@ -472,6 +517,33 @@ void GrowHashTable(HANDLE archive, const fs::path& map, const std::vector<fs::pa
                         "because the names of some entries are unknown", ERROR_UNKNOWN_FILE_NAMES);
         Fail(where, "the map's hash table has no free slot for a new entry and cannot be enlarged: " +
                         ReasonText(error), error);
+    }
+}
+
+// StormLib aborts the whole process when it replaces an entry whose name it never learned
+// (a map whose (listfile) is missing or damaged), so old copies go first and the entry is
+// added afresh; a garbled entry of the name that cannot even be removed makes the add fail.
+void Add(HANDLE archive, const fs::path& map, const NewEntry& added, DWORD flags, const std::vector<fs::path>& lists,
+         const Where& where)
+{
+    const bool existed = SFileHasFile(archive, added.entry.c_str());
+    if (existed)
+        RemoveEveryCopy(archive, added.entry, where);
+    const auto add = [&] {
+        fileops::FaultPoint("archive-add", map);
+        return SFileAddFileEx(archive, StormPath(added.file).c_str(), added.entry.c_str(), flags,
+                              MPQ_COMPRESSION_ZLIB, MPQ_COMPRESSION_NEXT_SAME);
+    };
+    if (!add()) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_ALREADY_EXISTS)
+            Fail(where, "the map holds a damaged entry of that name, which cannot be replaced", error);
+        // A new name that finds no free slot in the hash table: make the table larger.
+        if (existed || error != ERROR_DISK_FULL)
+            Fail(where, ReasonText(error), error);
+        GrowHashTable(archive, map, lists, where);
+        if (!add())
+            FailWithLastError(where, "");
     }
 }
 
@@ -565,7 +637,7 @@ void StormMapArchive::ExtractEntry(const fs::path& map, const std::string& entry
 {
     const Where where{"Extracting", fileops::Display(map), entry};
     RequireMapFile(map, Access::Read, where);
-    StormArchive archive(map, Access::Read, where);
+    StormArchive archive(map, Access::Read, where, soundFiles_);
     if (!SFileHasFile(archive.get(), entry.c_str()))
         Fail(where, MissingEntryReason(archive.get(), entry), ERROR_FILE_NOT_FOUND);
     StormFile file(archive.get(), entry, where);
@@ -606,7 +678,7 @@ bool StormMapArchive::HasEntry(const fs::path& map, const std::string& entry)
 {
     const Where where{"Looking for", fileops::Display(map), entry};
     RequireMapFile(map, Access::Read, where);
-    StormArchive archive(map, Access::Read, where);
+    StormArchive archive(map, Access::Read, where, soundFiles_);
     const bool present = SFileHasFile(archive.get(), entry.c_str());
     archive.Close(where);
     return present;
@@ -616,7 +688,7 @@ void StormMapArchive::DeleteEntry(const fs::path& map, const std::string& entry)
 {
     const Where where{"Deleting", fileops::Display(map), entry};
     RequireMapFile(map, Access::Change, where);
-    StormArchive archive(map, Access::Change, where);
+    StormArchive archive(map, Access::Change, where, soundFiles_);
     if (!SFileHasFile(archive.get(), entry.c_str()))
         Fail(where, MissingEntryReason(archive.get(), entry), ERROR_FILE_NOT_FOUND);
     fileops::FaultPoint("archive-delete", map);
@@ -626,39 +698,26 @@ void StormMapArchive::DeleteEntry(const fs::path& map, const std::string& entry)
 
 void StormMapArchive::AddEntry(const fs::path& map, const fs::path& file, const std::string& entry, int storage)
 {
-    const Where where{"Adding", fileops::Display(map), entry};
+    AddEntries(map, {{file, entry}}, storage);
+}
+
+void StormMapArchive::AddEntries(const fs::path& map, const std::vector<NewEntry>& entries, int storage)
+{
+    const auto whereFor = [&](const std::string& entry) { return Where{"Adding", fileops::Display(map), entry}; };
+    const Where where = whereFor(entries.size() == 1 ? entries.front().entry : "");
     if (storage != kStoreCompressed && storage != kStorePlain)
         Fail(where, "unknown kind of storage " + std::to_string(storage), ERROR_INVALID_PARAMETER);
-    std::error_code ec;
-    if (!fs::is_regular_file(file, ec))
-        Fail(where, "the file to add '" + fileops::Display(file) + "' does not exist",
-             std::make_error_code(std::errc::no_such_file_or_directory));
-    RequireMapFile(map, Access::Change, where);
-    StormArchive archive(map, Access::Change, where);
-
-    // StormLib aborts the whole process when it replaces an entry whose name it never learned
-    // (a map whose (listfile) is missing or damaged), so old copies go first and the entry is
-    // added afresh; a garbled entry of the name that cannot even be removed makes the add fail.
-    const bool existed = SFileHasFile(archive.get(), entry.c_str());
-    if (existed)
-        RemoveEveryCopy(archive.get(), entry, where);
-    const DWORD flags = storage == kStoreCompressed ? MPQ_FILE_COMPRESS : 0;
-    const auto add = [&] {
-        fileops::FaultPoint("archive-add", map);
-        return SFileAddFileEx(archive.get(), StormPath(file).c_str(), entry.c_str(), flags, MPQ_COMPRESSION_ZLIB,
-                              MPQ_COMPRESSION_NEXT_SAME);
-    };
-    if (!add()) {
-        const DWORD error = GetLastError();
-        if (error == ERROR_ALREADY_EXISTS)
-            Fail(where, "the map holds a damaged entry of that name, which cannot be replaced", error);
-        // A new name that finds no free slot in the hash table: make the table larger.
-        if (existed || error != ERROR_DISK_FULL)
-            Fail(where, ReasonText(error), error);
-        GrowHashTable(archive.get(), map, nameLists_, where);
-        if (!add())
-            FailWithLastError(where, "");
+    for (const NewEntry& added : entries) {
+        std::error_code ec;
+        if (!fs::is_regular_file(added.file, ec))
+            Fail(whereFor(added.entry), "the file to add '" + fileops::Display(added.file) + "' does not exist",
+                 std::make_error_code(std::errc::no_such_file_or_directory));
     }
+    RequireMapFile(map, Access::Change, where);
+    StormArchive archive(map, Access::Change, where, soundFiles_);
+    const DWORD flags = storage == kStoreCompressed ? MPQ_FILE_COMPRESS : 0;
+    for (const NewEntry& added : entries)
+        Add(archive.get(), map, added, flags, nameLists_, whereFor(added.entry));
     archive.Save(map, where);
 }
 
@@ -666,7 +725,7 @@ void StormMapArchive::CheckWritable(const fs::path& map)
 {
     const Where where{"Opening for changes", fileops::Display(map), ""};
     RequireMapFile(map, Access::Change, where);
-    StormArchive archive(map, Access::Change, where);
+    StormArchive archive(map, Access::Change, where, soundFiles_);
     archive.Close(where);
 }
 
@@ -674,7 +733,7 @@ ArchiveListing StormMapArchive::List(const fs::path& map, const std::vector<fs::
 {
     const Where where{"Listing", fileops::Display(map), ""};
     RequireMapFile(map, Access::Read, where);
-    StormArchive archive(map, Access::Read, where);
+    StormArchive archive(map, Access::Read, where, soundFiles_);
     LearnNames(archive.get(), extraListFiles, where);
     ArchiveListing listing = Enumerate(archive.get(), where);
     archive.Close(where);
@@ -685,7 +744,7 @@ std::vector<std::uint8_t> StormMapArchive::ReadEntry(const fs::path& map, const 
 {
     const Where where{"Reading", fileops::Display(map), entry};
     RequireMapFile(map, Access::Read, where);
-    StormArchive archive(map, Access::Read, where);
+    StormArchive archive(map, Access::Read, where, soundFiles_);
     if (!SFileHasFile(archive.get(), entry.c_str()))
         Fail(where, MissingEntryReason(archive.get(), entry), ERROR_FILE_NOT_FOUND);
     StormFile file(archive.get(), entry, where);
@@ -712,7 +771,7 @@ bool StormMapArchive::Compact(const fs::path& map, const std::vector<fs::path>& 
     lists.insert(lists.end(), extraListFiles.begin(), extraListFiles.end());
     std::vector<Found> before;
     {
-        StormArchive archive(map, Access::Change, where);
+        StormArchive archive(map, Access::Change, where, soundFiles_);
         LearnNames(archive.get(), lists, where);
         const ArchiveListing listing = Enumerate(archive.get(), where);
         if (!listing.allNamesKnown) {
@@ -747,7 +806,7 @@ bool StormMapArchive::Compact(const fs::path& map, const std::vector<fs::path>& 
     // Compaction moves every entry: each must still be there with the sizes it had, and open
     // and read at both ends (where a misplaced or cut entry shows). Reading every byte would
     // unpack the whole map, several times the cost of the compaction itself.
-    StormArchive archive(map, Access::Read, where);
+    StormArchive archive(map, Access::Read, where, soundFiles_);
     LearnNames(archive.get(), lists, where);
     const auto sameEntry = [](const Found& a, const Found& b) {
         return a.name == b.name && a.size == b.size && a.storedSize == b.storedSize;
@@ -763,6 +822,80 @@ bool StormMapArchive::Compact(const fs::path& map, const std::vector<fs::path>& 
     if (after.size() != before.size())
         Fail(where, "the compacted map holds " + std::to_string(after.size()) + " entries instead of " +
                         std::to_string(before.size()), ERROR_FILE_CORRUPT);
+    archive.Close(where);
+    return true;
+}
+
+bool StormMapArchive::CopyWithout(const fs::path& map, const fs::path& target,
+                                  std::span<const std::string_view> entries,
+                                  const std::vector<fs::path>& extraListFiles)
+{
+    const Where where{"Copying", fileops::Display(map), ""};
+    RequireMapFile(map, Access::Read, where);
+    std::vector<fs::path> lists = nameLists_;
+    lists.insert(lists.end(), extraListFiles.begin(), extraListFiles.end());
+    std::vector<DWORD> leftOut;
+    std::vector<Found> before;
+    try {
+        MpqRebuild rebuild(map, entries);
+        if (!rebuild.obstacle().empty())
+            return false;
+        {
+            StormArchive archive(map, Access::Read, where, soundFiles_);
+            LearnNames(archive.get(), lists, where);
+            before = Scan(archive.get(), where);
+            archive.Close(where);
+        }
+        leftOut.assign(rebuild.leftOutBlocks().begin(), rebuild.leftOutBlocks().end());
+        rebuild.WriteTo(target);
+        // Its entries are the map's stored bytes.
+        RememberSound(soundFiles_, target);
+    } catch (const FileError& error) {
+        Fail(where, error.what(), error.code());
+    }
+
+    // Every entry moved: each must be in the copy at its place in the block table, with its
+    // sizes and flags, open for changes and read at both ends.
+    StormArchive archive(target, Access::Change, where, soundFiles_);
+    LearnNames(archive.get(), lists, where);
+    const std::vector<Found> after = Scan(archive.get(), where);
+    std::optional<StormArchive> original;
+    std::size_t kept = 0;
+    for (const Found& entry : before) {
+        if (std::find(leftOut.begin(), leftOut.end(), entry.block) != leftOut.end())
+            continue;
+        ++kept;
+        const Where entryWhere{where.operation, where.map, entry.name};
+        const auto same = [&](const Found& now) {
+            return now.block == entry.block && now.name == entry.name && now.size == entry.size &&
+                now.storedSize == entry.storedSize && now.flags == entry.flags;
+        };
+        if (std::none_of(after.begin(), after.end(), same))
+            Fail(entryWhere, "the entry is missing or changed in the copy", ERROR_FILE_CORRUPT);
+        try {
+            StormFile(archive.get(), entry.name, entryWhere).ReadEnds();
+        } catch (const ArchiveError&) {
+            // An entry the library cannot read in the map either (encrypted, its name unknown)
+            // is copied as it was; only one that reads there must read here.
+            if (!original) {
+                original.emplace(map, Access::Read, where, soundFiles_);
+                LearnNames(original->get(), lists, where);
+            }
+            bool readsInMap = true;
+            try {
+                StormFile(original->get(), entry.name, entryWhere).ReadEnds();
+            } catch (const ArchiveError&) {
+                readsInMap = false;
+            }
+            if (readsInMap)
+                throw;
+        }
+    }
+    if (after.size() != kept)
+        Fail(where, "the copy holds " + std::to_string(after.size()) + " entries instead of " + std::to_string(kept),
+             ERROR_FILE_CORRUPT);
+    if (original)
+        original->Close(where);
     archive.Close(where);
     return true;
 }

@@ -2,7 +2,10 @@
 
 #include "archive/MapArchive.h"
 
+#include <cstdint>
 #include <filesystem>
+#include <map>
+#include <utility>
 #include <vector>
 
 namespace vornak {
@@ -21,7 +24,8 @@ namespace vornak {
 //
 // Each call offers the install's fault-injection hook (fileops::FaultPoint) these points,
 // with the map's path: "archive-open", "archive-read", "archive-extract", "archive-delete",
-// "archive-add", "archive-grow", "archive-flush", "archive-compact".
+// "archive-add", "archive-grow", "archive-flush", "archive-compact". CopyWithout reads and
+// writes through fileops (MpqRebuild), with the file operations' own points.
 class StormMapArchive final : public MapArchive {
 public:
     // nameLists: lists of entry names (one per line) that are offered to StormLib whenever
@@ -35,6 +39,7 @@ public:
     void DeleteEntry(const std::filesystem::path& map, const std::string& entry) override;
     void AddEntry(const std::filesystem::path& map, const std::filesystem::path& file,
                   const std::string& entry, int storage) override;
+    void AddEntries(const std::filesystem::path& map, const std::vector<NewEntry>& entries, int storage) override;
 
     void CheckWritable(const std::filesystem::path& map) override;
     ArchiveListing List(const std::filesystem::path& map,
@@ -42,12 +47,22 @@ public:
     std::vector<std::uint8_t> ReadEntry(const std::filesystem::path& map, const std::string& entry) override;
     bool Compact(const std::filesystem::path& map,
                  const std::vector<std::filesystem::path>& extraListFiles) override;
+    bool CopyWithout(const std::filesystem::path& map, const std::filesystem::path& target,
+                     std::span<const std::string_view> entries,
+                     const std::vector<std::filesystem::path>& extraListFiles) override;
 
     // ReadEntry holds the whole entry in memory; larger entries are refused.
     static constexpr std::uint32_t kMaxReadEntryBytes = 256u * 1024u * 1024u;
 
+    // Files whose entries' sectors this object has found sound, or has written from sound
+    // ones, by the size and time they had then. The structure check's costly part, reading
+    // every compressed entry, is not repeated on such a file until either changes: an install
+    // opens the map and its staged copy some fifteen times.
+    using SoundFiles = std::map<std::filesystem::path, std::pair<std::uintmax_t, std::filesystem::file_time_type>>;
+
 private:
     std::vector<std::filesystem::path> nameLists_;
+    SoundFiles soundFiles_;
 };
 
 } // namespace vornak

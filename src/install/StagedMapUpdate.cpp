@@ -1,28 +1,26 @@
 #include "install/StagedMapUpdate.h"
 
+#include "base/AsciiCase.h"
 #include "base/FileOps.h"
 #include "base/FileError.h"
 #include "base/Platform.h"
 #include "install/InstallError.h"
 
-#include <algorithm>
 #include <iterator>
+#include <set>
 
 namespace vornak {
 namespace fs = std::filesystem;
 
 namespace {
 
-bool SameEntryName(std::string_view a, std::string_view b)
+// Archive names are looked up without regard to case or to the kind of slash.
+std::string EntryKey(std::string_view name)
 {
-    // Archive names are looked up without regard to case or to the kind of slash.
-    const auto fold = [](char c) {
-        if (c == '/')
-            return '\\';
-        return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-    };
-    return a.size() == b.size() &&
-        std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return fold(x) == fold(y); });
+    std::string key(name);
+    for (char& c : key)
+        c = c == '/' ? '\\' : ToUpperAscii(c);
+    return key;
 }
 
 std::vector<std::uint8_t> ReadWholeFile(const fs::path& path)
@@ -109,7 +107,11 @@ void StagedMapUpdate::ReplaceEntries(const fs::path& dataFolder)
 
     if (!stagedExists_)
         ReserveStaged();
-    fileops::CopyReplacing(map_, staged_);
+    // One pass writes the staged map without the five entries and without their space. A map
+    // that pass does not take is copied whole, and the archive library compacts it below.
+    const bool rebuilt = archive_.CopyWithout(map_, staged_, kModEntries, extraListFiles_);
+    if (!rebuilt)
+        fileops::CopyReplacing(map_, staged_);
     // The copy takes the map's permissions, and a map writable through its group does not let
     // its owner (now this user) write; the map's own come back before the rename.
     std::error_code ec;
@@ -117,18 +119,18 @@ void StagedMapUpdate::ReplaceEntries(const fs::path& dataFolder)
 
     for (const auto entry : kModEntries) {
         const std::string name(entry);
-        if (archive_.HasEntry(staged_, name))
+        if (!rebuilt && archive_.HasEntry(staged_, name))
             archive_.DeleteEntry(staged_, name);
     }
-    for (const auto entry : kModEntries) {
-        const std::string name(entry);
-        archive_.AddEntry(staged_, dataFolder / name, name, kStoreCompressed);
-    }
+    std::vector<NewEntry> additions;
+    for (const auto entry : kModEntries)
+        additions.push_back({dataFolder / entry, std::string(entry)});
+    archive_.AddEntries(staged_, additions, kStoreCompressed);
     // Compaction rewrites the whole map sector by sector, several times the cost of copying
     // it, so it runs only where the change left the map larger than it was. The five new
     // entries lie at the end of the map and the next install reuses their space, so repeated
     // installs never grow it. Without every name known the space of the old entries stays.
-    if (fileops::FileSize(staged_) > fileops::FileSize(map_))
+    if (!rebuilt && fileops::FileSize(staged_) > fileops::FileSize(map_))
         archive_.Compact(staged_, extraListFiles_);
 
     Verify(before, dataFolder);
@@ -171,10 +173,11 @@ void StagedMapUpdate::Verify(const ArchiveListing& before, const fs::path& dataF
     }
 
     const ArchiveListing after = archive_.List(staged_, extraListFiles_);
+    std::set<std::string> now;
+    for (const auto& entry : after.names)
+        now.insert(EntryKey(entry));
     for (const auto& old : before.names) {
-        const bool kept = std::any_of(after.names.begin(), after.names.end(),
-                                      [&](const std::string& now) { return SameEntryName(old, now); });
-        if (!kept)
+        if (!now.contains(EntryKey(old)))
             throw InstallError("The changed map '" + name + "' lost its entry '" + old +
                                "'. The map was left as it was.");
     }

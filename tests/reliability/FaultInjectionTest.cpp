@@ -52,8 +52,7 @@ std::vector<std::uint8_t> RealMap(const char* name)
 }
 
 const MapSource kMaps[] = {
-    // Closing the write probe beside the map once left it there when it failed (fault 1).
-    {"BuiltMap", [] { return TypicalMapBytes(512 * 1024); }, "create-new staged copy"},
+    {"BuiltMap", [] { return TypicalMapBytes(512 * 1024); }, "write staged copy"},
     // With the script, info, strings, cameras and (listfile): 16 entries of 16. No war3map.w3u:
     // its addition needs a slot the table lacks.
     {"BuiltMapWhoseHashTableMustGrow",
@@ -62,12 +61,21 @@ const MapSource kMaps[] = {
          return TypicalMap({.w3i = info, .fillerEntries = 11, .withW3u = false}).HashTableSize(16).Build();
      },
      "archive-grow staged copy"},
+    // An entry whose key depends on its place: the map is copied whole and compacted.
+    {"BuiltMapCopiedWhole",
+     [] {
+         return TypicalMap({.w3i = ReadBytes(SourceDir() / "Data" / "war3map.w3i")})
+             .Entry("war3map.doo", std::vector<std::uint8_t>(3000, 7))
+             .Encrypted("war3map.doo", true)
+             .Build();
+     },
+     "archive-compact staged copy"},
     // A map lacking an entry (an addition, no deletion), one with a strong signature footer,
     // one without (listfile), so without compaction, one with a weak signature.
-    {"RealRocMapWithoutUnits", [] { return RealMap("gowc3_test_roc.w3m"); }, "archive-compact staged copy"},
-    {"RealSignedMap", [] { return RealMap("war3net_roc131_4_Deadlock.w3m"); }, "archive-compact staged copy"},
+    {"RealRocMapWithoutUnits", [] { return RealMap("gowc3_test_roc.w3m"); }, "write staged copy"},
+    {"RealSignedMap", [] { return RealMap("war3net_roc131_4_Deadlock.w3m"); }, "write staged copy"},
     {"RealMapWithoutListfile", [] { return RealMap("jmpq3_listfilelessMap.w3x"); }, "rename map"},
-    {"RealMapWithWeakSignature", [] { return RealMap("jmpq3_ydwe.w3x"); }, "archive-compact staged copy"},
+    {"RealMapWithWeakSignature", [] { return RealMap("jmpq3_ydwe.w3x"); }, "write staged copy"},
 };
 
 void PrintTo(const MapSource& source, std::ostream* out)

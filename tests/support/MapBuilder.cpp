@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <random>
+#include <span>
 #include <stdexcept>
 
 namespace vornak::test {
@@ -76,6 +77,13 @@ std::vector<std::uint8_t> MapBuilder::Build() const
         out.assign(512, 0);
         std::copy(name.begin(), name.end(), out.begin()); // after the name, map flags and 4 players
     }
+    if (userData_) {
+        const std::size_t at = out.size();
+        out.resize(at + 512);
+        std::copy_n("MPQ\x1B", 4, out.begin() + static_cast<std::ptrdiff_t>(at));
+        le::WriteUint32(out, at + 4, 512 - 16); // bytes of user data
+        le::WriteUint32(out, at + 8, 512);      // where the archive header is
+    }
     const std::size_t mpq = out.size();
     out.resize(mpq + 32);
 
@@ -87,6 +95,23 @@ std::vector<std::uint8_t> MapBuilder::Build() const
         const auto stored = compressed ? CompressSectors(item.bytes) : item.bytes;
         out.insert(out.end(), stored.begin(), stored.end());
         const std::uint32_t size = item.statedSize.value_or(static_cast<std::uint32_t>(item.bytes.size()));
+        std::uint32_t flags = compressed ? 0x80000200u : 0x80000000u; // exists, compressed
+        if (const auto secret = encrypted_.find(item.name); secret != encrypted_.end()) {
+            // A compressed entry's sector table takes the key less one; sector s the key plus s.
+            std::uint32_t key = HashName(item.name.substr(item.name.rfind('\\') + 1), HashKind::FileKey);
+            key = secret->second ? (key + position) ^ size : key;
+            const std::span<std::uint8_t> data(out.data() + mpq + position, stored.size());
+            const std::uint32_t sectorSize = 512u << kSectorShift;
+            const std::uint32_t sectors = (size + sectorSize - 1) / sectorSize;
+            std::vector<std::size_t> starts; // of each sector, then the end
+            for (std::uint32_t s = 0; s <= sectors; ++s)
+                starts.push_back(compressed ? le::ReadUint32(data, s * 4) : std::min<std::size_t>(s * sectorSize, size));
+            if (compressed)
+                mpq::EncryptTable(data.first(starts[0]), key - 1);
+            for (std::uint32_t s = 0; s < sectors; ++s)
+                mpq::EncryptTable(data.subspan(starts[s], starts[s + 1] - starts[s]), key + s);
+            flags |= 0x00010000u | (secret->second ? 0x00020000u : 0u); // encrypted, key of its place
+        }
         const bool first = blocks.empty();
         Append32(blocks, first && damage_ == Damage::EntryBeyondEnd ? 0x7FFF0000u : position);
         const auto storedSize = static_cast<std::uint32_t>(stored.size());
@@ -94,7 +119,7 @@ std::vector<std::uint8_t> MapBuilder::Build() const
                          : item.statedSize && !compressed                     ? size
                                                                               : storedSize);
         Append32(blocks, size);
-        Append32(blocks, compressed ? 0x80000200u : 0x80000000u); // exists, compressed
+        Append32(blocks, flags);
     }
 
     // Each name in the first free slot from its hash on; neutral locale, any platform.

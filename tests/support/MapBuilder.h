@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -50,12 +51,18 @@ public:
     // The block table states `size` as the entry's unpacked size; its data stays as given.
     MapBuilder& StatedSize(std::string_view name, std::uint32_t size);
     MapBuilder& Damaged(Damage damage) { damage_ = damage; return *this; }
+    // Stores the entry encrypted with its name's key; with fixKey the key also depends on its
+    // place and size, as the archive library stores its own (listfile) and (attributes).
+    MapBuilder& Encrypted(std::string name, bool fixKey) { encrypted_[std::move(name)] = fixKey; return *this; }
+    // 512 bytes of MPQ user data (a header and zeros) before the archive, after any HM3W header.
+    MapBuilder& UserData() { userData_ = true; return *this; }
 
     std::vector<std::uint8_t> Build() const;
     void WriteTo(const std::filesystem::path& path) const;
 
-    // Where the MPQ starts in the built file: 512 with the HM3W header, else 0.
-    std::size_t MpqOffset() const { return hm3w_ ? 512 : 0; }
+    // Where the MPQ starts in the built file: 512 with the HM3W header, else 0, and 512 more
+    // with user data.
+    std::size_t MpqOffset() const { return (hm3w_ ? 512 : 0) + (userData_ ? 512 : 0); }
 
 private:
     struct Item {
@@ -66,6 +73,8 @@ private:
     };
 
     bool hm3w_ = false;
+    bool userData_ = false;
+    std::map<std::string, bool> encrypted_; // name, fix key
     std::vector<Item> items_;
     std::optional<std::uint32_t> hashTableSize_;
     bool listFile_ = true;

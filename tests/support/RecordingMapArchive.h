@@ -56,6 +56,17 @@ public:
         calls.emplace_back("Compact", map);
         return inner_.Compact(map, lists);
     }
+    void AddEntries(const Path& map, const std::vector<NewEntry>& entries, int storage) override
+    {
+        calls.emplace_back("AddEntries", map);
+        inner_.AddEntries(map, entries, storage);
+    }
+    bool CopyWithout(const Path& map, const Path& target, std::span<const std::string_view> entries,
+                     const std::vector<Path>& lists) override
+    {
+        calls.emplace_back("CopyWithout", map);
+        return inner_.CopyWithout(map, target, entries, lists);
+    }
 
 private:
     MapArchive& inner_;
