@@ -97,7 +97,22 @@ function(vornak_pinned_stormlib)
   add_library(StormLib::StormLib ALIAS storm)
 endfunction()
 
-if(VORNAK_SYSTEM_STORMLIB)
+# Without the shared copy and without a way to the repository (a closed network), a build
+# with the system's StormLib beats no build: say so, and take it.
+set(vornak_stormlib_unreachable OFF)
+if(NOT VORNAK_SYSTEM_STORMLIB AND NOT EXISTS "${VORNAK_THIRD_PARTY_DIR}/StormLib-${VORNAK_STORMLIB_VERSION}.tar.gz"
+   AND NOT CMAKE_CROSSCOMPILING)
+  find_library(vornak_system_storm storm)
+  execute_process(COMMAND git ls-remote "${VORNAK_STORMLIB_REPOSITORY}" HEAD
+                  RESULT_VARIABLE unreachable OUTPUT_QUIET ERROR_QUIET TIMEOUT 30)
+  if(NOT unreachable EQUAL 0 AND vornak_system_storm)
+    message(WARNING "StormLib ${VORNAK_STORMLIB_VERSION} has no source here (no ${VORNAK_THIRD_PARTY_DIR}, "
+                    "repository unreachable): building with the system's StormLib instead")
+    set(vornak_stormlib_unreachable ON)
+  endif()
+endif()
+
+if(VORNAK_SYSTEM_STORMLIB OR vornak_stormlib_unreachable)
   vornak_system_stormlib()
 else()
   vornak_pinned_stormlib()
