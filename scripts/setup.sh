@@ -6,7 +6,9 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config git
   qt6-base-dev libgl-dev
-  libstorm-dev smpq libtomcrypt-dev libtommath-dev zlib1g-dev
+  smpq zlib1g-dev
+  # The system's StormLib and its crypto: the VORNAK_SYSTEM_STORMLIB build and scripts/fuzz-stormlib.sh.
+  libstorm-dev libtomcrypt-dev libtommath-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   clang-14 libfuzzer-14-dev libclang-rt-14-dev

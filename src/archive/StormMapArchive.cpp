@@ -167,8 +167,8 @@ bool IsPseudoName(std::string_view name)
 void EnsureSigningMath()
 {
 #if defined(VORNAK_STORMLIB_SYSTEM_TOMCRYPT)
-    // StormLib 9.22 copies in a shorter descriptor than the system libtomcrypt's, which sets
-    // the name but leaves the last entries (rand among them) empty: check the last one.
+    // StormLib 9.22 copies in a shorter descriptor than the system libtomcrypt's: the name is
+    // set but its last entries (addmod, submod, rand) stay empty, so the last one is checked.
     static const bool ready = [] {
         if (ltc_mp.name == nullptr || ltc_mp.rand == nullptr)
             ltc_mp = ltm_desc;
