@@ -14,6 +14,14 @@
 #include <tomcrypt.h>
 #endif
 
+#if !defined(_WIN32) && STORMLIB_VERSION >= 0x091F
+// Off Windows, StormLib 9.31 and later keep their last error behind SErrGetLastError;
+// older releases (Debian's 9.22) call it GetLastError, as Windows does.
+namespace vornak { namespace {
+DWORD GetLastError() { return SErrGetLastError(); }
+} } // namespace vornak::<unnamed>
+#endif
+
 #include <algorithm>
 #include <cerrno>
 #include <array>
@@ -156,8 +164,10 @@ bool IsPseudoName(std::string_view name)
 void EnsureSigningMath()
 {
 #if defined(VORNAK_STORMLIB_SYSTEM_TOMCRYPT)
+    // StormLib 9.22 copies in a shorter descriptor than the system libtomcrypt's, which sets
+    // the name but leaves the last entries (rand among them) empty: check the last one.
     static const bool ready = [] {
-        if (ltc_mp.name == nullptr)
+        if (ltc_mp.name == nullptr || ltc_mp.rand == nullptr)
             ltc_mp = ltm_desc;
         return true;
     }();
