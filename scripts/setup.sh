@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev libgl-dev
   libstorm-dev smpq libtomcrypt-dev libtommath-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64 zip ccache
   clang-14 libfuzzer-14-dev libclang-rt-14-dev
   xvfb xauth fonts-wine
   xdotool openbox imagemagick
