@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-args=(-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release)
+args=(-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo)
 if command -v ccache >/dev/null; then
   args+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
@@ -22,4 +22,7 @@ cmake --build build-windows -j"$(nproc)"
 . scripts/wine-prefix.sh "$PWD/build-windows/wine"
 # The wineserver wine-prefix.sh started stays until the tests are done, then goes.
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+# Wine's background services, started here: the first program ctest runs would start them
+# holding ctest's output, and ctest would wait for them until its timeout.
+wine cmd /c exit >/dev/null 2>&1
 ctest --test-dir build-windows --output-on-failure -j"$(nproc)" --timeout 600

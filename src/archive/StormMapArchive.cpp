@@ -789,7 +789,8 @@ bool StormMapArchive::VerifyWeakSignature(const fs::path& map)
     case ERROR_WEAK_SIGNATURE_ERROR: return false;
     case ERROR_NO_SIGNATURE: Fail(where, "the map holds no signature", ERROR_FILE_NOT_FOUND);
     case ERROR_STRONG_SIGNATURE_OK:
-    case ERROR_STRONG_SIGNATURE_ERROR: Fail(where, "the map holds a strong signature, not a weak one", ERROR_NOT_SUPPORTED);
+    case ERROR_STRONG_SIGNATURE_ERROR:
+        Fail(where, "the map holds a strong signature, not a weak one", ERROR_NOT_SUPPORTED);
     default: Fail(where, "the signature cannot be read", ERROR_FILE_CORRUPT);
     }
 }
