@@ -10,7 +10,7 @@ packages=(
   # The system's StormLib and its crypto: the VORNAK_SYSTEM_STORMLIB build and scripts/fuzz-stormlib.sh.
   libstorm-dev libtomcrypt-dev libtommath-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64 zip ccache
   clang-14 libfuzzer-14-dev libclang-rt-14-dev
   xvfb xauth fonts-wine
   xdotool openbox imagemagick

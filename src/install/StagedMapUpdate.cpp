@@ -23,6 +23,12 @@ std::string EntryKey(std::string_view name)
     return key;
 }
 
+InstallError InUse(const std::string& name)
+{
+    return InstallError("The map '" + name + "' is in use by another program (the map editor or the game keep "
+                        "their maps open): close it there, then install again. The map was left as it was.");
+}
+
 std::vector<std::uint8_t> ReadWholeFile(const fs::path& path)
 {
     auto in = fileops::OpenForReading(path);
@@ -82,6 +88,8 @@ void StagedMapUpdate::CheckMapCanChange()
     if (!platform::MayWrite(map_))
         throw InstallError("The map '" + name + "' is read-only: it cannot be changed. Allow changes to the map "
                            "file (clear its read-only setting) and install again.");
+    if (platform::HeldByAnotherProgram(map_))
+        throw InUse(name);
 
     auto folder = map_.parent_path();
     if (folder.empty())
@@ -145,7 +153,14 @@ void StagedMapUpdate::ReplaceEntries(const fs::path& dataFolder)
         throw InstallError("The changed map '" + name + "' could not be written to the disk (" + error.what() +
                            "). The map was left as it was.");
     }
-    fileops::RenameReplacing(staged_, map_);
+    try {
+        fileops::RenameReplacing(staged_, map_);
+    } catch (const FileError&) {
+        // A program that opened the map since the install began.
+        if (platform::HeldByAnotherProgram(map_))
+            throw InUse(name);
+        throw;
+    }
     stagedExists_ = false;
     try {
         fileops::FlushFolder(map_.parent_path());

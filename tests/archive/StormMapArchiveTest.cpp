@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 namespace vornak::test {
@@ -58,6 +59,25 @@ TEST_F(StormMapArchiveTest, ChangesFindEntriesWhateverTheCaseAndKeepTheOthers)
     EXPECT_EQ(archive_.ReadEntry(map, "war3map.w3i"), RandomBytes(50000, 5));
     EXPECT_EQ(archive_.ReadEntry(map, "war3map.w3e"), RandomBytes(9000, 2));
     EXPECT_EQ(archive_.List(map, {}).entryCount, 5u); // with (listfile): nothing doubled
+}
+
+TEST_F(StormMapArchiveTest, SavingRenewsTheWeakSignatureAndAChangedByteFailsIt)
+{
+    // Big-number maths wrong for the platform (a 32-bit long on Windows) sign with zeros, and a
+    // changed map still verifies.
+    MapBuilder builder;
+    builder.Hm3wHeader().Entry("war3map.w3e", RandomBytes(900, 2)).Entry("(signature)", std::vector<std::uint8_t>(72));
+    const auto map = File("signed.w3m", builder.Build());
+    const auto units = Bytes("units the signature covers");
+    archive_.AddEntry(map, File("units", units), "war3map.w3u", kStorePlain);
+    EXPECT_TRUE(archive_.VerifyWeakSignature(map));
+    auto bytes = ReadBytes(map);
+    const auto at = std::search(bytes.begin(), bytes.end(), units.begin(), units.end());
+    ASSERT_NE(at, bytes.end());
+    *at ^= 1;
+    WriteBytes(map, bytes);
+    EXPECT_FALSE(archive_.VerifyWeakSignature(map));
+    EXPECT_TRUE(CodeOf([&] { archive_.VerifyWeakSignature(File("unsigned.w3m", MapBuilder().Build())); }));
 }
 
 TEST_F(StormMapArchiveTest, FailuresCarryTheirKindAndChangeNothing)

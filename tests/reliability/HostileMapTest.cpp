@@ -229,8 +229,9 @@ TEST_P(HostileMap, ClearErrorOrCorrectInstall)
     EXPECT_EQ(outcome.code, param.refusedAs) << outcome.error;
     EXPECT_NE(outcome.error.find(param.refusalSays), std::string::npos) << outcome.error;
     // What the installer says in its own words names the user's map, never a scratch copy.
-    if (*param.refusalSays)
+    if (*param.refusalSays) {
         EXPECT_EQ(outcome.error.find("temp"), std::string::npos) << outcome.error;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, HostileMap, ::testing::ValuesIn(kCases),
