@@ -25,9 +25,11 @@ static std::string Upper(std::string text)
 FolderState CaptureFolder(const fs::path& folder)
 {
     FolderState state;
-    for (const auto& item : fs::recursive_directory_iterator(folder))
-        state[fileops::Display(fs::relative(item.path(), folder))] =
-            item.is_directory() ? std::nullopt : std::optional(ReadBytes(item.path()));
+    for (const auto& item : fs::recursive_directory_iterator(folder)) {
+        std::string key = fileops::Display(fs::relative(item.path(), folder));
+        std::replace(key.begin(), key.end(), '\\', '/'); // the same keys on every system
+        state[key] = item.is_directory() ? std::nullopt : std::optional(ReadBytes(item.path()));
+    }
     return state;
 }
 
