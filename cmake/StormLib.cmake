@@ -95,6 +95,13 @@ function(vornak_pinned_stormlib)
     target_compile_definitions(storm INTERFACE UNICODE _UNICODE)
   endif()
   add_library(StormLib::StormLib ALIAS storm)
+  if(WIN32)
+    # The zlib compiled into it, for the test maps' own compression: no second zlib for mingw-w64.
+    add_library(vornak_stormlib_zlib INTERFACE)
+    target_include_directories(vornak_stormlib_zlib SYSTEM INTERFACE "${stormlib_SOURCE_DIR}/src/zlib")
+    target_link_libraries(vornak_stormlib_zlib INTERFACE storm)
+    add_library(StormLib::zlib ALIAS vornak_stormlib_zlib)
+  endif()
 endfunction()
 
 if(VORNAK_SYSTEM_STORMLIB)

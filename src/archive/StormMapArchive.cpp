@@ -777,4 +777,21 @@ bool StormMapArchive::Compact(const fs::path& map, const std::vector<fs::path>& 
     return true;
 }
 
+bool StormMapArchive::VerifyWeakSignature(const fs::path& map)
+{
+    const Where where{"Verifying the weak signature", fileops::Display(map), ""};
+    RequireMapFile(map, Access::Read, where);
+    StormArchive archive(map, Access::Read, where);
+    const DWORD result = SFileVerifyArchive(archive.get());
+    archive.Close(where);
+    switch (result) {
+    case ERROR_WEAK_SIGNATURE_OK: return true;
+    case ERROR_WEAK_SIGNATURE_ERROR: return false;
+    case ERROR_NO_SIGNATURE: Fail(where, "the map holds no signature", ERROR_FILE_NOT_FOUND);
+    case ERROR_STRONG_SIGNATURE_OK:
+    case ERROR_STRONG_SIGNATURE_ERROR: Fail(where, "the map holds a strong signature, not a weak one", ERROR_NOT_SUPPORTED);
+    default: Fail(where, "the signature cannot be read", ERROR_FILE_CORRUPT);
+    }
+}
+
 } // namespace vornak

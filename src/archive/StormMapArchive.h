@@ -43,6 +43,11 @@ public:
     bool Compact(const std::filesystem::path& map,
                  const std::vector<std::filesystem::path>& extraListFiles) override;
 
+    // Whether the map's weak signature (its "(signature)", which saving a change renews)
+    // matches its content. Throws where the map holds no weak signature. Only tests ask: it
+    // proves the signing maths of a build.
+    bool VerifyWeakSignature(const std::filesystem::path& map);
+
     // ReadEntry holds the whole entry in memory; larger entries are refused.
     static constexpr std::uint32_t kMaxReadEntryBytes = 256u * 1024u * 1024u;
 

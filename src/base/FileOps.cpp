@@ -116,9 +116,7 @@ void Close(std::ofstream& out, const fs::path& path)
 void CopyReplacing(const fs::path& from, const fs::path& to)
 {
     FaultPoint("copy", to);
-    std::error_code ec;
-    fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
-    if (ec)
+    if (const auto ec = platform::CopyReplacing(from, to))
         throw FileError(ec, "Cannot copy '" + Display(from) + "' to '" + Display(to) + "': " + ec.message());
 }
 

@@ -15,6 +15,8 @@ std::error_code FlushFile(const std::filesystem::path& file);
 std::error_code FlushFolder(const std::filesystem::path& folder);
 // Puts `from` in the place of `to` in one step, replacing it; both lie in one folder.
 std::error_code MoveReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
+// Copies `from` over `to`, which may exist already.
+std::error_code CopyReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
 // Creates a new, empty file; fails with std::errc::file_exists instead of opening one that is there.
 std::error_code CreateNewFile(const std::filesystem::path& file);
 
@@ -22,6 +24,10 @@ std::error_code CreateNewFile(const std::filesystem::path& file);
 // it. A path whose permissions give no one the right to write stays refused even to an
 // administrator: making a map read-only is the user's way of protecting it.
 bool MayWrite(const std::filesystem::path& path);
+// Whether another program holds the file open so that it can be neither written nor replaced
+// (on Windows, where the map editor and the game open maps without letting others write or
+// delete them); never where an open file can still be replaced.
+bool HeldByAnotherProgram(const std::filesystem::path& file);
 // The file a symbolic link leads to, through any chain of links; any other path as given.
 std::filesystem::path ResolveLinks(const std::filesystem::path& path);
 // Gives `to` the owner and group of `from` as far as this user is allowed to; where not,

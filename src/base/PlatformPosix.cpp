@@ -82,6 +82,13 @@ std::error_code MoveReplacing(const fs::path& from, const fs::path& to)
     return ::rename(from.c_str(), to.c_str()) == 0 ? std::error_code() : LastError();
 }
 
+std::error_code CopyReplacing(const fs::path& from, const fs::path& to)
+{
+    std::error_code error;
+    fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
+    return error;
+}
+
 std::error_code CreateNewFile(const fs::path& file)
 {
     Descriptor fd(::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
@@ -98,6 +105,12 @@ bool MayWrite(const fs::path& path)
     if ((status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
         return false;
     return ::access(path.c_str(), S_ISDIR(status.st_mode) ? W_OK | X_OK : W_OK) == 0;
+}
+
+bool HeldByAnotherProgram(const fs::path&)
+{
+    // An open file keeps its data; the rename puts a new file under its name all the same.
+    return false;
 }
 
 fs::path ResolveLinks(const fs::path& path)

@@ -69,6 +69,15 @@ std::error_code MoveReplacing(const fs::path& from, const fs::path& to)
     return {};
 }
 
+std::error_code CopyReplacing(const fs::path& from, const fs::path& to)
+{
+    // Not std::filesystem::copy_file: mingw-w64's takes any two files for the same one (it
+    // compares inode numbers, which Windows does not give) and refuses to overwrite.
+    if (!CopyFileW(from.c_str(), to.c_str(), FALSE))
+        return LastError();
+    return {};
+}
+
 std::error_code CreateNewFile(const fs::path& file)
 {
     Handle handle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -88,6 +97,18 @@ bool MayWrite(const fs::path& path)
     // On a folder the read-only attribute only marks it as customised; whether a file can be
     // created there shows when the staged copy is made.
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || (attributes & FILE_ATTRIBUTE_READONLY) == 0;
+}
+
+bool HeldByAnotherProgram(const fs::path& file)
+{
+    // Asks for what replacing the file needs (writing, and deleting the name), while letting
+    // everyone else do anything: only a program that shares less makes this fail.
+    Handle handle(CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, kShareAll, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (handle.valid())
+        return false;
+    const DWORD error = GetLastError();
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
 }
 
 fs::path ResolveLinks(const fs::path& path)

@@ -25,6 +25,12 @@ bool SameEntryName(std::string_view a, std::string_view b)
         std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return fold(x) == fold(y); });
 }
 
+InstallError InUse(const std::string& name)
+{
+    return InstallError("The map '" + name + "' is in use by another program (the map editor or the game keep "
+                        "their maps open): close it there, then install again. The map was left as it was.");
+}
+
 std::vector<std::uint8_t> ReadWholeFile(const fs::path& path)
 {
     auto in = fileops::OpenForReading(path);
@@ -83,6 +89,8 @@ void StagedMapUpdate::CheckMapCanChange()
         throw InstallError("The map '" + name + "' is not a file.");
     if (!platform::MayWrite(map_))
         throw InstallError("The map '" + name + "' is read-only: it cannot be changed.");
+    if (platform::HeldByAnotherProgram(map_))
+        throw InUse(name);
 
     auto folder = map_.parent_path();
     if (folder.empty())
@@ -140,7 +148,14 @@ void StagedMapUpdate::ReplaceEntries(const fs::path& dataFolder)
         throw InstallError("The changed map '" + name + "' could not be written to the disk (" + error.what() +
                            "). The map was left as it was.");
     }
-    fileops::RenameReplacing(staged_, map_);
+    try {
+        fileops::RenameReplacing(staged_, map_);
+    } catch (const FileError&) {
+        // A program that opened the map since the install began.
+        if (platform::HeldByAnotherProgram(map_))
+            throw InUse(name);
+        throw;
+    }
     stagedExists_ = false;
     try {
         fileops::FlushFolder(map_.parent_path());

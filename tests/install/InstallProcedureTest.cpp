@@ -12,6 +12,12 @@
 
 #include <gtest/gtest.h>
 
+#if defined(_WIN32)
+#include <windows.h>
+
+#include <memory>
+#endif
+
 namespace vornak {
 namespace {
 namespace fs = std::filesystem;
@@ -251,10 +257,43 @@ TEST_F(InstallProcedureTest, MapsThatCannotTakeTheChangeAreRefusedBeforeAnything
     ExpectRefused("read-only file", "read-only");
     fs::permissions(map(), fs::perms::owner_write, fs::perm_options::add);
 
+#if defined(_WIN32)
+    {
+        // The map editor and the game hold their maps open, letting no one write or delete them.
+        using Handle = std::unique_ptr<void, decltype(&CloseHandle)>;
+        const auto hold = [&] {
+            return CreateFileW(map().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        };
+        const std::string inUse = "The map '" + fileops::Display(map()) + "' is in use by another program";
+        {
+            const Handle held(hold(), &CloseHandle);
+            ExpectRefused("held open", inUse);
+        }
+        // Opened while the install runs: found when the changed map is to take its place.
+        Handle late(nullptr, &CloseHandle);
+        fileops::SetFaultHook([&](std::string_view operation, const fs::path& path) {
+            if (operation == "rename" && path == map())
+                late.reset(hold());
+        });
+        const auto before = Take().map;
+        try {
+            Install();
+            ADD_FAILURE() << "installed into a map held open";
+        } catch (const InstallError& e) {
+            EXPECT_NE(std::string(e.what()).find(inUse), std::string::npos) << e.what();
+        }
+        fileops::SetFaultHook({});
+        EXPECT_TRUE(late);
+        EXPECT_EQ(Take().map, before);
+        ExpectNoLeftovers();
+    }
+#else
+    // A folder's read-only attribute on Windows keeps no file out of it.
     fs::permissions(map().parent_path(), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                     fs::perm_options::remove);
     ExpectRefused("read-only folder", "read-only");
     fs::permissions(map().parent_path(), fs::perms::owner_write, fs::perm_options::add);
+#endif
 
     fake.protectedMaps = true;
     ExpectRefused("protected", "protected");

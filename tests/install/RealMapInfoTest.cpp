@@ -71,6 +71,8 @@ fs::path Obtain(const fs::path& realmaps, const char* file, const fs::path& into
         test::WriteBytes(into / "war3map.w3i", test::ReadBytes(source));
     else if (const auto bytes = test::RealMapEntry(source, "war3map.w3i"))
         test::WriteBytes(into / "war3map.w3i", *bytes);
+    else if (!test::kSmpqRuns)
+        return {};
     else
         throw std::runtime_error(std::string(file) + ": its war3map.w3i cannot be read here (is smpq installed?)");
     return into / "war3map.w3i";
@@ -84,6 +86,8 @@ TEST_P(RealMapInfo, IsReadWhereItsFieldsStandAndTransfers)
     const auto& info = GetParam();
     test::TempDir dir;
     const fs::path path = Obtain(realmaps, info.file, dir.path());
+    if (path.empty())
+        GTEST_SKIP() << info.file << " is read only by smpq, which does not run here";
     const Bytes original = test::ReadBytes(path);
 
     const auto record = MapInfoRecord::Parse(original, path);

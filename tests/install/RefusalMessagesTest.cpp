@@ -1,5 +1,6 @@
 // What a map maker reads when a map cannot take the modification, and that the maps of the
-// early editors do take it: each case a built map installed through the real archive layer.
+// early editors do take it: each case a built map installed through the real archive layer,
+// some from program and map folders named in other scripts than the Latin alphabet.
 #include "archive/StormMapArchive.h"
 #include "base/FileOps.h"
 #include "install/InstallProcedure.h"
@@ -23,6 +24,9 @@ struct RefusalCase {
     std::function<test::MapBuilder()> map;
     // Phrases the message must hold, besides the map's own path; empty: the map installs.
     std::vector<std::string> phrases;
+    // The program's folder and the map, below a fresh folder.
+    const char8_t* app = u8"app";
+    const char8_t* mapPath = u8"My Map.w3x";
 };
 
 test::MapBuilder MapWithInfo(std::int32_t format)
@@ -33,10 +37,11 @@ test::MapBuilder MapWithInfo(std::int32_t format)
 }
 
 const std::vector<RefusalCase> kCases = {
-    {"Format15Installs", [] { return MapWithInfo(15); }, {}},
-    {"Format17Installs", [] { return MapWithInfo(17); }, {}},
+    {"Format15Installs", [] { return MapWithInfo(15); }, {}, u8"Программы/Установщик", u8"Карты/Моя карта.w3x"},
+    {"Format17Installs", [] { return MapWithInfo(17); }, {}, u8"程序/安装", u8"地图/战役地图.w3x"},
     {"Format8IsTooOld", [] { return MapWithInfo(8); },
-     {"was saved by a map editor too old for the VQ MOD", "format 8", "Open the map in a newer map editor, save it"}},
+     {"was saved by a map editor too old for the VQ MOD", "format 8", "Open the map in a newer map editor, save it"},
+     u8"Jeux vidéo/Installé", u8"Cartes d'été/Épée àçüñ.w3x"},
     {"ProtectedMap", [] { return test::TypicalMap({.w3i = test::W3iBuilder{}.Build()}).Damaged(test::MapBuilder::Damage::BlockTableBeyondEnd); },
      {"is protected against changes: the VQ MOD cannot be installed into a protected map",
       "Install it into the unprotected original of the map", "(Details: ", "block table"}},
@@ -61,10 +66,11 @@ class RefusalMessages : public ::testing::TestWithParam<RefusalCase> {};
 TEST_P(RefusalMessages, NameTheMapSayWhatToDoAndLeaveItAsItWas)
 {
     test::TempDir dir;
-    const fs::path app = dir / "app";
+    const fs::path app = dir.path() / fs::path(GetParam().app);
     fs::create_directories(app);
     fs::copy(test::SourceDir() / "Data", app / "Data", fs::copy_options::recursive);
-    const fs::path map = dir / "My Map.w3x";
+    const fs::path map = dir.path() / fs::path(GetParam().mapPath);
+    fs::create_directories(map.parent_path());
     GetParam().map().WriteTo(map);
     const auto before = test::ReadBytes(map);
 

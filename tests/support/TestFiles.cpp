@@ -87,6 +87,8 @@ std::optional<std::vector<std::uint8_t>> RealMapEntry(const fs::path& map, const
         return StormMapArchive().ReadEntry(map, entry);
     } catch (const ArchiveError&) {
     }
+    if (!kSmpqRuns)
+        return std::nullopt;
     TempDir dir;
     const std::string command = "cd '" + dir.path().string() + "' && smpq -x -q '" + map.string() + "' '" + entry +
         "' >/dev/null 2>&1";
