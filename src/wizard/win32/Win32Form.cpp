@@ -4,6 +4,7 @@
 
 #include <commdlg.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cwctype>
@@ -51,13 +52,28 @@ std::wstring WindowText(HWND window)
     return text;
 }
 
-int PageWidth()
+// How far a label's text may reach to the right: to the next control on its line (the design
+// sets them side by side), or else to the edge of its page.
+int RightLimit(const design::Control& label)
 {
-    for (const design::Control& control : design::Controls()) {
-        if (control.kind == design::Kind::Page)
-            return control.box.width;
+    int limit = design::kClientWidth;
+    for (const design::Control& other : design::Controls()) {
+        if (other.kind == design::Kind::Page)
+            limit = std::min(limit, other.box.width);
     }
-    return design::kClientWidth;
+    for (const design::Control& other : design::Controls()) {
+        if (other.page == label.page && other.box.top == label.box.top && other.box.left > label.box.left)
+            limit = std::min(limit, other.box.left);
+    }
+    return limit;
+}
+
+// How a label's text is set in its box: "&" marks an access key, as in every caption.
+UINT TextFormat(const design::Control& label)
+{
+    if (label.style & design::AutoSize)
+        return DT_SINGLELINE;
+    return DT_WORDBREAK | (label.style & design::Centred ? DT_CENTER : DT_LEFT);
 }
 
 // The letter after a single "&", upper-cased; 0 when the caption has none.
@@ -171,12 +187,11 @@ bool Win32Form::Fits(const design::Control& control, HFONT font) const
     ScreenDc screen;
     SelectedObject selected(screen.get(), font);
     const RECT box = Box(control);
-    // A wrapping label must hold its lines. An auto-sized one must not grow past the width the
-    // design gives it (the neighbour on its line begins there), or, where none, past its page.
+    // A wrapping label must hold its lines; an auto-sized one must not reach what comes next.
     const bool wraps = !(control.style & design::AutoSize);
-    const int room = control.box.width > 0 ? box.right - box.left : Scaled(PageWidth()) - box.left;
+    const int room = wraps ? box.right - box.left : Scaled(RightLimit(control)) - box.left;
     RECT text{0, 0, room, 0};
-    DrawTextW(screen.get(), Utf16(control.text).c_str(), -1, &text, DT_CALCRECT | (wraps ? DT_WORDBREAK : DT_SINGLELINE));
+    DrawTextW(screen.get(), Utf16(control.text).c_str(), -1, &text, DT_CALCRECT | TextFormat(control));
     return text.right <= room && (!wraps || text.bottom <= box.bottom - box.top);
 }
 
@@ -190,20 +205,12 @@ RECT Win32Form::Box(const design::Control& control) const
 void Win32Form::Make(const design::Control& control)
 {
     const RECT box = Box(control);
-    HWND parent = control.page < 0 ? window() : pages_.at(static_cast<std::size_t>(control.page));
-    const wchar_t* windowClass = L"STATIC";
+    const wchar_t* windowClass = kPageClass;
     DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | (control.style & design::Disabled ? WS_DISABLED : 0);
     DWORD exStyle = 0;
-    SIZE size{box.right - box.left, box.bottom - box.top};
-    const std::wstring text = Utf16(control.text);
-    HFONT font = FittingFont(control);
     switch (control.kind) {
     case design::Kind::Page:
-        // Not clipping its children: a transparent label shows the page painted under it.
-        windowClass = kPageClass;
-        break;
-    case design::Kind::Rule:
-        style |= SS_ETCHEDFRAME;
+        style |= WS_CLIPCHILDREN;
         break;
     case design::Kind::Button:
         windowClass = L"BUTTON";
@@ -214,20 +221,22 @@ void Win32Form::Make(const design::Control& control)
         style |= WS_TABSTOP | ES_AUTOHSCROLL;
         exStyle = WS_EX_CLIENTEDGE;
         break;
-    case design::Kind::Label:
-        style |= control.style & design::Centred ? SS_CENTER
-                 : control.style & design::AutoSize ? SS_LEFTNOWORDWRAP
-                                                    : SS_LEFT; // wraps at word boundaries
+    case design::Kind::Label: {
+        // Labels, pictures, lines and the rule are no windows: their container paints them, in
+        // design order and under its controls, so a transparent label is simply text on the page.
+        Label label{&control, Utf16(control.text), FittingFont(control), box, Scaled(RightLimit(control))};
         if (control.style & design::AutoSize) {
             ScreenDc screen;
-            SelectedObject selected(screen.get(), font);
+            SelectedObject font(screen.get(), label.font);
             RECT measured{};
-            DrawTextW(screen.get(), text.c_str(), -1, &measured, DT_CALCRECT | DT_SINGLELINE);
-            size = {measured.right, measured.bottom};
+            DrawTextW(screen.get(), label.text.c_str(), -1, &measured, DT_CALCRECT | DT_SINGLELINE);
+            label.box.right = box.left + measured.right;
+            label.box.bottom = box.top + measured.bottom;
         }
-        break;
+        labels_.emplace(control.name, std::move(label));
+        return;
+    }
     case design::Kind::Image:
-        // Pictures and lines are no windows: the page paints them under its controls.
         if (auto picture = Win32Picture::FromResource(instance_, Utf16(control.text), dpi_))
             pictures_.emplace(control.name, std::move(*picture));
         else
@@ -235,15 +244,17 @@ void Win32Form::Make(const design::Control& control)
         return;
     case design::Kind::PictureBox:
     case design::Kind::Line:
+    case design::Kind::Rule:
         return;
     }
-    HWND made = CreateWindowExW(exStyle, windowClass, text.c_str(), style, box.left, box.top, size.cx, size.cy,
-                                parent, nullptr, instance_, this);
+    HWND parent = control.page < 0 ? window() : pages_.at(static_cast<std::size_t>(control.page));
+    HWND made = CreateWindowExW(exStyle, windowClass, Utf16(control.text).c_str(), style, box.left, box.top,
+                                box.right - box.left, box.bottom - box.top, parent, nullptr, instance_, this);
     if (!made)
         throw std::runtime_error(LastError("The control " + std::string(control.name) + " cannot be created"));
     // Children are stacked in the order they are made: the later stands over the earlier.
     SetWindowPos(made, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    SendMessageW(made, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    SendMessageW(made, WM_SETFONT, reinterpret_cast<WPARAM>(Font(control.style, 0)), FALSE);
     if (control.kind == design::Kind::Page)
         pages_.at(static_cast<std::size_t>(control.name.back() - '0')) = made;
     controls_.emplace(control.name, made);
@@ -303,8 +314,6 @@ LRESULT Win32Form::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         if (lParam)
             OnCommand(reinterpret_cast<HWND>(lParam), HIWORD(wParam));
         return 0;
-    case WM_CTLCOLORSTATIC:
-        return OnColourLabel(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_PAINT:
         OnPaint(window);
         return 0;
@@ -351,20 +360,6 @@ void Win32Form::OnCommand(HWND control, UINT code)
         flow_.RootChanged();
 }
 
-LRESULT Win32Form::OnColourLabel(HDC dc, HWND label)
-{
-    const design::Control* design = DesignOf(label);
-    const design::Colour colour = design ? design->colour : design::Colour{};
-    SetTextColor(dc, colour.kind == design::Colour::Kind::Rgb ? RGB(colour.red, colour.green, colour.blue)
-                                                             : GetSysColor(COLOR_BTNTEXT));
-    if (design && (design->style & design::Transparent)) {
-        SetBkMode(dc, TRANSPARENT);
-        return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
-    }
-    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
-}
-
 void Win32Form::OnPaint(HWND window)
 {
     PaintDc paint(window);
@@ -373,20 +368,53 @@ void Win32Form::OnPaint(HWND window)
         if (pages_[i] == window)
             page = static_cast<int>(i);
     }
-    // In design order, so the pictures of page 4 stand over the line that joins them.
+    // In design order: the pictures of page 4 stand over the line that joins them.
     for (const design::Control& control : design::Controls()) {
         if (control.page != page)
             continue;
-        const RECT box = Box(control);
-        if (control.kind == design::Kind::Line)
-            FillRect(paint.get(), &box,
-                     GetSysColorBrush(control.colour.kind == design::Colour::Kind::Highlight ? COLOR_HIGHLIGHT
-                                                                                             : COLOR_WINDOWTEXT));
-        else if (control.kind == design::Kind::Image)
+        RECT box = Box(control);
+        switch (control.kind) {
+        case design::Kind::Line: {
+            const bool highlight = control.colour.kind == design::Colour::Kind::Highlight;
+            FillRect(paint.get(), &box, GetSysColorBrush(highlight ? COLOR_HIGHLIGHT : COLOR_WINDOWTEXT));
+            break;
+        }
+        case design::Kind::Rule:
+            DrawEdge(paint.get(), &box, EDGE_ETCHED, BF_RECT);
+            break;
+        case design::Kind::Image:
             pictures_.at(control.name).Draw(paint.get(), box.left, box.top, box);
-        else if (control.kind == design::Kind::PictureBox && banner_)
-            banner_->Draw(paint.get(), box.left, box.top, box);
+            break;
+        case design::Kind::PictureBox:
+            if (banner_)
+                banner_->Draw(paint.get(), box.left, box.top, box);
+            break;
+        case design::Kind::Label:
+            PaintLabel(paint.get(), labels_.at(control.name));
+            break;
+        default:
+            break;
+        }
     }
+}
+
+void Win32Form::PaintLabel(HDC dc, const Label& label) const
+{
+    const design::Control& control = *label.design;
+    if (!(control.style & design::Transparent))
+        FillRect(dc, &label.box, GetSysColorBrush(COLOR_BTNFACE));
+    const int saved = SaveDC(dc);
+    SelectObject(dc, label.font);
+    SetBkMode(dc, TRANSPARENT);
+    const design::Colour colour = control.colour;
+    SetTextColor(dc, colour.kind == design::Colour::Kind::Rgb ? RGB(colour.red, colour.green, colour.blue)
+                                                             : GetSysColor(COLOR_BTNTEXT));
+    // Lines break at the box's width and nothing shows below the box, but a line that draws a
+    // little wider than it measured (Wine's narrowed faces do) is not cut at the box's edge.
+    IntersectClipRect(dc, label.box.left, label.box.top, label.clipRight, label.box.bottom);
+    RECT box = label.box;
+    DrawTextW(dc, label.text.c_str(), -1, &box, TextFormat(control) | DT_NOCLIP);
+    RestoreDC(dc, saved);
 }
 
 bool Win32Form::OnKey(const MSG& message)
@@ -497,18 +525,26 @@ void Win32Form::SetEnabled(std::string_view name, bool enabled)
 
 void Win32Form::SetText(std::string_view name, const std::string& text)
 {
-    HWND control = Control(name);
-    settingText_ = true;
-    SetWindowTextW(control, Utf16(text).c_str());
-    settingText_ = false;
-    // A transparent label has nothing of its own under the old text: its page paints that part anew.
-    if (DesignOf(control)->style & design::Transparent) {
-        HWND page = GetParent(control);
-        RECT box;
-        GetWindowRect(control, &box);
-        MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&box), 2);
-        RedrawWindow(page, &box, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    if (const auto found = labels_.find(name); found != labels_.end()) {
+        Label& label = found->second;
+        label.text = Utf16(text);
+        RECT box = label.box;
+        box.right = label.clipRight;
+        InvalidateRect(pages_.at(static_cast<std::size_t>(label.design->page)), &box, TRUE);
+        return;
     }
+    // Root's own change notice must not reach the flow as the user's: the flow applies it.
+    settingText_ = true;
+    SetWindowTextW(Control(name), Utf16(text).c_str());
+    settingText_ = false;
+}
+
+const Win32Form::Label& Win32Form::LabelOf(std::string_view name) const
+{
+    const auto found = labels_.find(name);
+    if (found == labels_.end())
+        throw std::out_of_range("The window has no label named '" + std::string(name) + "'.");
+    return found->second;
 }
 
 std::string Win32Form::RootText() const

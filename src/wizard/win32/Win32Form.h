@@ -35,9 +35,19 @@ public:
     // The message loop; returns only if the window has gone without ending the program.
     int Run();
 
+    // A label: no window of its own, painted by its page.
+    struct Label {
+        const design::Control* design;
+        std::wstring text; // as set, "&" and all
+        HFONT font;
+        RECT box; // on the page, scaled; an auto-sized label's fits its text
+        int clipRight; // where its text is cut: the next control on its line, or the page's edge
+    };
+
     WizardFlow& flow() { return flow_; }
     HWND window() const { return window_.get(); }
     HWND Control(std::string_view name) const;
+    const Label& LabelOf(std::string_view name) const;
     // A design length in pixels on this screen.
     int Scaled(int length) const { return MulDiv(length, dpi_, 96); }
 
@@ -64,8 +74,8 @@ private:
     RECT Box(const design::Control& control) const;
     void Make(const design::Control& control);
     void OnCommand(HWND control, UINT code);
-    LRESULT OnColourLabel(HDC dc, HWND label);
     void OnPaint(HWND window);
+    void PaintLabel(HDC dc, const Label& label) const;
     bool OnKey(const MSG& message);
     void Dispatch(MSG& message);
     void MoveFocus(bool backwards);
@@ -83,6 +93,7 @@ private:
     std::map<std::string, HWND, std::less<>> controls_;
     std::map<HWND, const design::Control*> designs_;
     std::array<HWND, design::kPageCount> pages_{};
+    std::map<std::string_view, Label, std::less<>> labels_;
     std::map<std::string_view, Win32Picture> pictures_;
     std::optional<Win32Picture> banner_;
     HWND lastFocus_ = nullptr;
