@@ -331,10 +331,11 @@ LRESULT Win32Form::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lPara
             if (focus && IsChild(window, focus))
                 lastFocus_ = focus;
         }
-        return 0;
+        break; // Windows then focuses the window, and WM_SETFOCUS passes it on
     case WM_SETFOCUS:
         if (window == this->window()) {
-            HWND target = lastFocus_ && IsWindow(lastFocus_) && CanFocus(lastFocus_) ? lastFocus_ : FocusTarget(nullptr);
+            const bool back = lastFocus_ && IsWindow(lastFocus_) && CanFocus(lastFocus_);
+            HWND target = back ? lastFocus_ : FocusTarget(nullptr);
             if (target != window)
                 SetFocus(target);
         }
@@ -618,7 +619,8 @@ std::optional<ChosenFile> Win32Form::ChooseFile(const std::string& filter, const
         if (CommDlgExtendedError() == FNERR_INVALIDFILENAME && !start.empty())
             return ChooseFile(filter, {});
         if (const DWORD error = CommDlgExtendedError())
-            throw std::runtime_error("The file dialog cannot be shown: common dialog error " + std::to_string(error) + ".");
+            throw std::runtime_error("The file dialog cannot be shown: common dialog error " +
+                                     std::to_string(error) + ".");
         return std::nullopt;
     }
     return ChosenFile{Utf8(path.c_str()), Utf8(title.c_str())};
