@@ -14,10 +14,8 @@ fi
 if [ -n "${VORNAK_THIRD_PARTY_DIR:-}" ]; then
   args+=(-DVORNAK_THIRD_PARTY_DIR="$VORNAK_THIRD_PARTY_DIR")
 fi
-# The window is the Win32 front-end's; a tree without it builds the rest.
-if [ ! -d src/wizard/win32 ]; then
-  args+=(-DVORNAK_BUILD_WIZARD=OFF)
-fi
+# The window is the Win32 front-end's.
+args+=(-DVORNAK_BUILD_WIZARD=ON)
 cmake -S . -B build-windows "${args[@]}" "$@"
 cmake --build build-windows -j"$(nproc)"
 

@@ -7,8 +7,10 @@ bash scripts/build.sh
 # Tests that drive the window need no display.
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 600
-# The Windows program and its tests, run under wine; then both packages in dist/.
+# The Windows program and its tests, run under wine; the window driven as a user drives it,
+# under wine and a private Xvfb (screenshots kept in the build); then both packages in dist/.
 bash scripts/build-windows.sh
+VORNAK_SCREENSHOTS=build-windows/journey-screenshots bash scripts/windows-journeys.sh
 bash scripts/package.sh
 
 # The whole suite again, built with AddressSanitizer and UndefinedBehaviorSanitizer.

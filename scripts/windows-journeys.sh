@@ -12,7 +12,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 build=${VORNAK_WINDOWS_BUILD:-build-windows}
-out=docs/screenshots/windows
+out=${VORNAK_SCREENSHOTS:-docs/screenshots/windows} # the test command keeps them in the build
 for tool in wine wineserver Xvfb openbox xdotool import compare smpq cmake; do
   command -v "$tool" >/dev/null || { echo "journeys need $tool: run scripts/setup.sh first"; exit 1; }
 done
@@ -172,8 +172,9 @@ install_journey() { # app map suffix [page3]
     fail "no backup of the map beside it"
   key Return                                   # Enter: Next, and the install runs
   if [ "${4:-}" = page3 ]; then
-    sleep 0.5
-    shot "page3-installing$suffix" "$win"
+    # The shot as soon as the install has begun staging, while the page is in front.
+    for _ in $(seq 200); do [ -e "$map.vqinstall" ] && break; sleep 0.02; done
+    import -silent -window "$win" "$out/page3-installing$suffix.png" && echo "  saved page3-installing$suffix"
   fi
   # The install stages its work beside the map; the finished page follows once that is gone.
   for _ in $(seq 600); do [ -e "$map.vqinstall" ] || break; sleep 0.1; done
@@ -198,7 +199,7 @@ install_journey() { # app map suffix [page3]
 # A map big enough that the install takes a few seconds, so that its page can be seen.
 big_map() { # path
   cp examples/SampleMap.w3m "$1"
-  head -c 300M /dev/zero | tr '\0' 'v' >"$work/filler.bin" # stored as it is: smpq's default
+  head -c 300M /dev/urandom >"$work/filler.bin" # does not compress: the install copies it all
   (cd "$work" && smpq -a -q "$1" filler.bin) || fail "smpq could not make the big map"
 }
 
