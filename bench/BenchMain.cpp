@@ -447,8 +447,8 @@ void WriteReport(const Options& options, const std::vector<SizeResult>& sizes, c
 {
     std::ostringstream md;
     md << "Machine: " << MachineLine() << ". Each figure is the median of the runs; each ratio is the median "
-       << "of the ratios taken run by run (one run times the copy, the smpq sequence and the install one after "
-       << "the other).\n\n";
+       << "of the ratios taken run by run (one run times the copy, the copy + flush, the smpq sequence and the "
+       << "install one after the other).\n\n";
 
     if (!sizes.empty()) {
         md << "### Maps\n\n| map | file size | entries | runs | what the install does |\n|---|---|---|---|---|\n";
