@@ -34,6 +34,7 @@ plot "$out/install.dat" using 1:4 with linespoints lw 2 pt 7 title "our install,
      "$out/install.dat" using 1:6 with linespoints lw 2 pt 6 title "our install, again into the same map", \
      "$out/install.dat" using 1:3 with linespoints lw 2 pt 5 title "smpq -d then smpq -a (compacts)", \
      "$out/install.dat" using 1:(3*\$2+25) with lines lw 2 dt 2 title "target: 3 x plain copy + 25 ms", \
+     "$out/install.dat" using 1:7 with linespoints lw 2 pt 11 title "copy of the map, flushed and renamed over it", \
      "$out/install.dat" using 1:2 with linespoints lw 2 pt 9 title "plain copy of the map"
 GNUPLOT
 

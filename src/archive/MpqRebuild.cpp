@@ -259,6 +259,9 @@ void MpqRebuild::WriteTo(const fs::path& target)
     mpq::EncryptTable(blocks, mpq::HashName("(block table)", mpq::HashKind::FileKey));
     Write(out, target, blocks);
     fileops::Close(out, target);
+    // The disk takes the copy while the caller goes on; its flush before using the copy then
+    // waits for what changed since.
+    fileops::FlushInBackground(target);
 }
 
 void MpqRebuild::Reencrypt(std::ofstream& out, const fs::path& target, const Move& move)

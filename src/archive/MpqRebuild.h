@@ -24,7 +24,8 @@ namespace vornak {
 // key depends on their place are re-encrypted where their name is known.
 //
 // Reading and writing go through fileops, so every step meets its fault points ("open-read",
-// "read" on the map; "open-write", "write", "close" on the copy) and fails with FileError.
+// "read" on the map; "open-write", "write", "close" on the copy) and fails with FileError. The
+// finished copy is flushed in the background ("writeback"), a head start whose failure is ignored.
 class MpqRebuild {
 public:
     // Reads and checks the map's tables and plans the copy. Throws FileError only when the

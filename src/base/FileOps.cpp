@@ -4,8 +4,13 @@
 #include "base/Platform.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 namespace vornak::fileops {
@@ -36,6 +41,61 @@ std::error_code LastError()
 [[noreturn]] void Fail(std::string_view what, const fs::path& path, std::errc code, const std::string& reason)
 {
     throw FileError(std::make_error_code(code), std::string(what) + " '" + Display(path) + "': " + reason);
+}
+
+// The flushes running on threads of their own, by file. Each is waited for by its file's next
+// Flush, by FinishBackgroundFlush, by the next start once it is done, or at exit.
+class BackgroundFlushes {
+public:
+    ~BackgroundFlushes()
+    {
+        for (auto& [file, flush] : running_)
+            flush.thread.join();
+    }
+
+    void Start(const fs::path& file)
+    {
+        std::lock_guard lock(mutex_);
+        for (auto at = running_.begin(); at != running_.end();) {
+            if (!at->second.done->load()) {
+                ++at;
+                continue;
+            }
+            at->second.thread.join();
+            at = running_.erase(at);
+        }
+        if (running_.contains(file))
+            return;
+        auto done = std::make_shared<std::atomic<bool>>(false);
+        std::thread thread([file, done] {
+            (void)platform::FlushFileAside(file);
+            done->store(true);
+        });
+        running_.emplace(file, Flush{std::move(thread), std::move(done)});
+    }
+
+    void Finish(const fs::path& file)
+    {
+        std::unique_lock lock(mutex_);
+        auto node = running_.extract(file);
+        lock.unlock();
+        if (node)
+            node.mapped().thread.join();
+    }
+
+private:
+    struct Flush {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
+    std::mutex mutex_;
+    std::map<fs::path, Flush> running_;
+};
+
+BackgroundFlushes& Background()
+{
+    static BackgroundFlushes flushes;
+    return flushes;
 }
 
 } // namespace
@@ -129,6 +189,7 @@ void RenameReplacing(const fs::path& from, const fs::path& to)
 
 void Flush(const fs::path& file)
 {
+    Background().Finish(file);
     FaultPoint("flush", file);
     if (const auto ec = platform::FlushFile(file))
         Fail("Cannot flush to the disk", file, ec);
@@ -140,6 +201,21 @@ void FlushFolder(const fs::path& folder)
     FaultPoint("flush-folder", where);
     if (const auto ec = platform::FlushFolder(where))
         Fail("Cannot flush to the disk the names in the folder", where, ec);
+}
+
+void FlushInBackground(const fs::path& file) noexcept
+{
+    try {
+        FaultPoint("writeback", file);
+        Background().Start(file);
+    } catch (...) {
+        // Failed, as a real fault would (or no thread could start): the flush does all the work.
+    }
+}
+
+void FinishBackgroundFlush(const fs::path& file) noexcept
+{
+    Background().Finish(file);
 }
 
 void PutInPlace(const fs::path& temp, const fs::path& target)

@@ -28,6 +28,13 @@ void RenameReplacing(const std::filesystem::path& from, const std::filesystem::p
 // Sends a file's data to the disk ("flush"), or a folder's names ("flush-folder").
 void Flush(const std::filesystem::path& file);
 void FlushFolder(const std::filesystem::path& folder);
+// Starts sending a written file's data to the disk on a thread of its own ("writeback"), so
+// that its Flush later waits for less: that Flush waits for this one, then flushes whatever
+// changed since. Only a head start: a failure is ignored, as the Flush that must follow
+// reports whatever really went wrong.
+void FlushInBackground(const std::filesystem::path& file) noexcept;
+// Waits for the file's flush in the background, if one runs; for a file given up.
+void FinishBackgroundFlush(const std::filesystem::path& file) noexcept;
 // Puts a completely written file in the place of `target` (same folder) so that even a power
 // cut leaves the one or the other whole: the file's data goes to the disk, then the rename,
 // then the folder's new name. `temp` is removed when it fails before the rename.
@@ -58,8 +65,8 @@ std::filesystem::path PathFromUtf8(std::string_view text);
 
 // Test seam. When set, every operation above calls the hook first with its name
 // ("open-read", "open-write", "read", "write", "close", "copy", "rename", "flush",
-// "flush-folder", "create-new", "remove", "remove-folder", "create-folders", "size") and the
-// path; a hook that throws makes that operation fail as the real one would.
+// "flush-folder", "writeback", "create-new", "remove", "remove-folder", "create-folders",
+// "size") and the path; a hook that throws makes that operation fail as the real one would.
 using FaultHook = std::function<void(std::string_view operation, const std::filesystem::path& path)>;
 void SetFaultHook(FaultHook hook);
 // Called by layers outside this file (the archive layer) at their own failure points.

@@ -34,4 +34,8 @@ std::filesystem::path ResolveLinks(const std::filesystem::path& path);
 // `to` keeps its own.
 void KeepOwner(const std::filesystem::path& from, const std::filesystem::path& to);
 
+// FlushFile for another thread, while this process goes on using the file through handles of
+// its own; does nothing where such a flush could get in their way.
+std::error_code FlushFileAside(const std::filesystem::path& file);
+
 } // namespace vornak::platform

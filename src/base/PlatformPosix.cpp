@@ -134,4 +134,9 @@ void KeepOwner(const fs::path& from, const fs::path& to)
         return; // `to` stays this user's, in this user's group
 }
 
+std::error_code FlushFileAside(const fs::path& file)
+{
+    return FlushFile(file); // a descriptor of its own, for reading: no other one notices
+}
+
 } // namespace vornak::platform

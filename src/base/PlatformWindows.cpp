@@ -141,4 +141,10 @@ void KeepOwner(const fs::path&, const fs::path&)
     // its owner is the user who installs.
 }
 
+std::error_code FlushFileAside(const fs::path&)
+{
+    // FlushFile opens the file for writing, which fails whoever opens it next without sharing.
+    return {};
+}
+
 } // namespace vornak::platform

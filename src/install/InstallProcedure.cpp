@@ -88,6 +88,9 @@ InstallResult InstallProcedure::Run(const fs::path& map)
                                error.code());
         throw;
     }
+    // First, so that the disk writes the staged copy while the map is read and the templates
+    // are rewritten; the map itself stays untouched until the end.
+    update.StageCopy();
 
     const auto scratch = path("\\Data\\temp");
     ScratchCleanup cleanup(scratch);

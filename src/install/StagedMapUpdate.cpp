@@ -109,25 +109,34 @@ void StagedMapUpdate::CheckMapCanChange()
     archive_.CheckWritable(map_);
 }
 
-void StagedMapUpdate::ReplaceEntries(const fs::path& dataFolder)
+void StagedMapUpdate::StageCopy()
 {
-    const ArchiveListing before = archive_.List(map_, extraListFiles_);
+    before_ = archive_.List(map_, extraListFiles_);
 
     if (!stagedExists_)
         ReserveStaged();
-    // One pass writes the staged map without the five entries and without their space. A map
-    // that pass does not take is copied whole, and the archive library compacts it below.
-    const bool rebuilt = archive_.CopyWithout(map_, staged_, kModEntries, extraListFiles_);
-    if (!rebuilt)
+    // One pass writes the staged map without the five entries and without their space (and
+    // has it flushed in the background). A map that pass does not take is copied whole, and
+    // the archive library compacts it in ReplaceEntries.
+    rebuilt_ = archive_.CopyWithout(map_, staged_, kModEntries, extraListFiles_);
+    if (!rebuilt_)
         fileops::CopyReplacing(map_, staged_);
     // The copy takes the map's permissions, and a map writable through its group does not let
     // its owner (now this user) write; the map's own come back before the rename.
     std::error_code ec;
     fs::permissions(staged_, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add, ec);
+    copied_ = true;
+}
+
+void StagedMapUpdate::ReplaceEntries(const fs::path& dataFolder)
+{
+    if (!copied_)
+        StageCopy();
+    copied_ = false;
 
     for (const auto entry : kModEntries) {
         const std::string name(entry);
-        if (!rebuilt && archive_.HasEntry(staged_, name))
+        if (!rebuilt_ && archive_.HasEntry(staged_, name))
             archive_.DeleteEntry(staged_, name);
     }
     std::vector<NewEntry> additions;
@@ -138,13 +147,14 @@ void StagedMapUpdate::ReplaceEntries(const fs::path& dataFolder)
     // it, so it runs only where the change left the map larger than it was. The five new
     // entries lie at the end of the map and the next install reuses their space, so repeated
     // installs never grow it. Without every name known the space of the old entries stays.
-    if (!rebuilt && fileops::FileSize(staged_) > fileops::FileSize(map_))
+    if (!rebuilt_ && fileops::FileSize(staged_) > fileops::FileSize(map_))
         archive_.Compact(staged_, extraListFiles_);
 
-    Verify(before, dataFolder);
+    Verify(before_, dataFolder);
 
     platform::KeepOwner(map_, staged_);
     // After the owner, as a change of owner clears the set-id bits.
+    std::error_code ec;
     fs::permissions(staged_, fs::status(map_).permissions(), ec);
     const std::string name = fileops::Display(map_);
     try {

@@ -30,6 +30,10 @@ public:
     // replaced: writable, in a writable folder, and an archive that opens for changes.
     void CheckMapCanChange();
 
+    // Writes the staged copy of the map without the five entries. Done early, the disk takes
+    // the copy while the install reads the map and rewrites the templates; ReplaceEntries does
+    // it where it was not done.
+    void StageCopy();
     // Deletes and re-adds the five entries from the files of the same names in dataFolder.
     void ReplaceEntries(const std::filesystem::path& dataFolder);
 
@@ -46,6 +50,9 @@ private:
     MapArchive& archive_;
     std::vector<std::filesystem::path> extraListFiles_;
     bool stagedExists_ = false;
+    bool copied_ = false;  // StageCopy wrote the staged copy for the next ReplaceEntries
+    bool rebuilt_ = false; // in one pass, without the five entries
+    ArchiveListing before_; // the map's entries when it was copied
 };
 
 } // namespace vornak

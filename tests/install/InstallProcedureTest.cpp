@@ -66,12 +66,12 @@ TEST_F(InstallProcedureTest, ReadsTheMapChangesOnlyTheStagedCopyAndCarriesTheMap
     std::vector<std::string> calls;
     for (const auto& [call, map] : recorder.calls)
         calls.push_back((map == scene.mapPath() ? "map: " : map == scene.stagedPath() ? "staged: " : "?: ") + call);
-    // The staged map is written without the five in one pass, then the five go in at once.
+    // The staged map is written first, without the five in one pass; the five go in at once.
     const std::vector<std::string> expected = {
-        "map: CheckWritable", "map: ExtractEntry war3map.w3i", "map: ExtractEntry war3map.j", "map: List",
-        "map: CopyWithout", "staged: AddEntries", "staged: ReadEntry war3map.j", "staged: ReadEntry war3map.w3u",
-        "staged: ReadEntry war3map.wts", "staged: ReadEntry war3map.w3i", "staged: ReadEntry war3map.w3c",
-        "staged: List"};
+        "map: CheckWritable", "map: List", "map: CopyWithout", "map: ExtractEntry war3map.w3i",
+        "map: ExtractEntry war3map.j", "staged: AddEntries", "staged: ReadEntry war3map.j",
+        "staged: ReadEntry war3map.w3u", "staged: ReadEntry war3map.wts", "staged: ReadEntry war3map.w3i",
+        "staged: ReadEntry war3map.w3c", "staged: List"};
     EXPECT_EQ(calls, expected);
     EXPECT_EQ(scene.ExplainIfNotCleanlyInstalled(before), "");
     EXPECT_EQ(fs::status(scene.mapPath()).permissions(), perms);
