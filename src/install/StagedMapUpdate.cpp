@@ -111,6 +111,9 @@ void StagedMapUpdate::CheckMapCanChange()
 
 void StagedMapUpdate::StageCopy()
 {
+    copiedSize_ = fileops::FileSize(map_);
+    std::error_code ec;
+    copiedTime_ = fs::last_write_time(map_, ec);
     before_ = archive_.List(map_, extraListFiles_);
 
     if (!stagedExists_)
@@ -123,7 +126,6 @@ void StagedMapUpdate::StageCopy()
         fileops::CopyReplacing(map_, staged_);
     // The copy takes the map's permissions, and a map writable through its group does not let
     // its owner (now this user) write; the map's own come back before the rename.
-    std::error_code ec;
     fs::permissions(staged_, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add, ec);
     copied_ = true;
 }
@@ -157,6 +159,9 @@ void StagedMapUpdate::ReplaceEntries(const fs::path& dataFolder)
     std::error_code ec;
     fs::permissions(staged_, fs::status(map_).permissions(), ec);
     const std::string name = fileops::Display(map_);
+    if (fileops::FileSize(map_) != copiedSize_ || fs::last_write_time(map_, ec) != copiedTime_)
+        throw InstallError("The map '" + name + "' was changed by another program during the install: close it "
+                           "there, then install again. The map was left as that program saved it.");
     try {
         fileops::Flush(staged_);
     } catch (const FileError& error) {

@@ -53,6 +53,10 @@ private:
     bool copied_ = false;  // StageCopy wrote the staged copy for the next ReplaceEntries
     bool rebuilt_ = false; // in one pass, without the five entries
     ArchiveListing before_; // the map's entries when it was copied
+    // The map's size and time when it was copied: a map another program saved since is not
+    // replaced by a copy of what it was.
+    std::uintmax_t copiedSize_ = 0;
+    std::filesystem::file_time_type copiedTime_{};
 };
 
 } // namespace vornak

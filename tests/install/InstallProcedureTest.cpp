@@ -166,6 +166,27 @@ TEST_F(InstallProcedureTest, AChangedMapThatDoesNotReadBackIsNotPutInPlace)
     EXPECT_EQ(CaptureFolder(scene.mapFolder()).size(), 1u);
 }
 
+TEST_F(InstallProcedureTest, AMapSavedByAnotherProgramDuringTheInstallIsNotReplaced)
+{
+    // Saved by the map editor while the templates are rewritten (the tileset box may be up then).
+    auto saved = scene.mapBytes();
+    saved.push_back(0);
+    fileops::SetFaultHook([&](std::string_view operation, const fs::path& path) {
+        if (operation == "rename" && path.parent_path() == scene.dataDir() && ReadBytes(scene.mapPath()) != saved)
+            WriteBytes(scene.mapPath(), saved);
+    });
+    try {
+        Install(storm);
+        ADD_FAILURE() << "installed";
+    } catch (const InstallError& error) {
+        EXPECT_NE(std::string(error.what()).find("was changed by another program during the install"),
+                  std::string::npos) << error.what();
+    }
+    fileops::SetFaultHook({});
+    EXPECT_EQ(ReadBytes(scene.mapPath()), saved);
+    EXPECT_EQ(CaptureFolder(scene.mapFolder()).size(), 1u);
+}
+
 #if defined(_WIN32)
 TEST_F(InstallProcedureTest, AMapAnotherProgramHoldsOpenIsRefusedNamingItBeforeOrAtTheRename)
 {
