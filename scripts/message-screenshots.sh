@@ -20,13 +20,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-display=":$((100 + RANDOM % 400))"
-Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-export DISPLAY=$display
-for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
-openbox --sm-disable >/dev/null 2>&1 &
-pids+=($!)
+. scripts/private-display.sh 800x600
 sleep 1
 mkdir -p "$out" "$work/maps"
 

@@ -23,13 +23,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-display=":$((100 + RANDOM % 400))"
-Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-export DISPLAY=$display
-for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
-openbox --sm-disable >/dev/null 2>&1 &
-pids+=($!)
+. scripts/private-display.sh 800x600
 sleep 1
 
 # A copy of the program's folder, so the install changes nothing of the build, and a map.

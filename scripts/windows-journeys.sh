@@ -36,13 +36,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-display=":$((100 + RANDOM % 400))"
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-export DISPLAY=$display
-for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
-openbox --sm-disable >/dev/null 2>&1 &
-pids+=($!)
+. scripts/private-display.sh 1280x1024
 
 # A prefix of the journeys' own, since they change its dpi: Tahoma (scripts/wine-prefix.sh),
 # Marlett for the caption buttons, and Wine drawing the window frame itself, as Windows does.
