@@ -127,15 +127,10 @@ void StagedMapUpdate::StageCopy()
     // The copy takes the map's permissions, and a map writable through its group does not let
     // its owner (now this user) write; the map's own come back before the rename.
     fs::permissions(staged_, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add, ec);
-    copied_ = true;
 }
 
 void StagedMapUpdate::ReplaceEntries(const fs::path& dataFolder)
 {
-    if (!copied_)
-        StageCopy();
-    copied_ = false;
-
     for (const auto entry : kModEntries) {
         const std::string name(entry);
         if (!rebuilt_ && archive_.HasEntry(staged_, name))

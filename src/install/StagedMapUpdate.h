@@ -31,10 +31,10 @@ public:
     void CheckMapCanChange();
 
     // Writes the staged copy of the map without the five entries. Done early, the disk takes
-    // the copy while the install reads the map and rewrites the templates; ReplaceEntries does
-    // it where it was not done.
+    // the copy while the install reads the map and rewrites the templates.
     void StageCopy();
-    // Deletes and re-adds the five entries from the files of the same names in dataFolder.
+    // Deletes and re-adds, in the staged copy, the five entries from the files of the same
+    // names in dataFolder, and puts the copy in the map's place. StageCopy comes first.
     void ReplaceEntries(const std::filesystem::path& dataFolder);
 
     // The staged copy's name while no file of that name is there.
@@ -50,7 +50,6 @@ private:
     MapArchive& archive_;
     std::vector<std::filesystem::path> extraListFiles_;
     bool stagedExists_ = false;
-    bool copied_ = false;  // StageCopy wrote the staged copy for the next ReplaceEntries
     bool rebuilt_ = false; // in one pass, without the five entries
     ArchiveListing before_; // the map's entries when it was copied
     // The map's size and time when it was copied: a map another program saved since is not
