@@ -35,6 +35,7 @@
 
 #include <stdlib.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace vornak::bench;
@@ -125,6 +126,14 @@ void FreshCopy(const fs::path& from, const fs::path& to)
     fs::copy_file(from, to);
 }
 
+// Waits until the disk holds what the benchmark wrote to set a run up. A user's map was saved
+// long before the install; without this, every flush that is timed would also wait for the
+// copies just made for it, and the contenders that flush would pay for the ones that do not.
+void Settle()
+{
+    ::sync();
+}
+
 std::string Fixed(double value, int digits)
 {
     std::ostringstream out;
@@ -203,6 +212,7 @@ Timing TimedDurableCopy(const fs::path& from, const fs::path& to)
     auto temp = to;
     temp += ".part";
     fs::remove(temp);
+    Settle();
     const double cpu = CpuMsOfThisProcess();
     const auto start = Clock::now();
     fs::copy_file(from, temp);
@@ -298,15 +308,18 @@ SizeResult MeasureScenario(const Options& options, const GeneratedMap& map, bool
     for (int run = 0; run < runs; ++run) {
         std::cerr << "[bench] " << label << " run " << run + 1 << "/" << runs << "\n";
         // The three take turns within a run so that a busy moment of the machine falls on all.
+        Settle();
         result.copy.Add(TimedCopy(baseMap, copyTarget));
         result.durableCopy.Add(TimedDurableCopy(baseMap, copyTarget));
 
         FreshCopy(baseMap, smpqMap);
         CopyAppFolder(baseApp, appDir);
+        Settle();
         result.smpq.Add(RunSmpq(smpqMap, appDir / "Data"));
 
         FreshCopy(baseMap, installMap);
         CopyAppFolder(baseApp, appDir);
+        Settle();
         const auto child = RunInstallChild(options, appDir, installMap);
         result.install.Add({Field(child.output, "install_ms"), Field(child.output, "cpu_ms")});
         result.installRssKiB.push_back(static_cast<long>(Field(child.output, "peak_kib")));
