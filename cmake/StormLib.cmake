@@ -46,6 +46,27 @@ function(vornak_system_stormlib)
   message(STATUS "StormLib: the system's, ${STORMLIB_LIBRARY}")
 endfunction()
 
+# libdeflate under StormLib's zlib streams (cmake/stormlib/StormLibFastInflate.h): about twice
+# as fast on a map's sectors. Its static library is taken, so the program needs nothing more at
+# run time; without it, or with VORNAK_FAST_INFLATE=OFF, StormLib inflates with zlib alone.
+option(VORNAK_FAST_INFLATE "Inflate StormLib's zlib streams with libdeflate where it is found" ON)
+function(vornak_fast_inflate)
+  if(NOT VORNAK_FAST_INFLATE)
+    message(STATUS "StormLib: zlib inflates (VORNAK_FAST_INFLATE=OFF)")
+    return()
+  endif()
+  find_path(LIBDEFLATE_INCLUDE_DIR libdeflate.h)
+  find_library(LIBDEFLATE_LIBRARY NAMES libdeflate.a deflate)
+  if(NOT LIBDEFLATE_INCLUDE_DIR OR NOT LIBDEFLATE_LIBRARY)
+    message(STATUS "StormLib: zlib inflates (no libdeflate here)")
+    return()
+  endif()
+  target_compile_definitions(storm PRIVATE VORNAK_FAST_INFLATE)
+  target_include_directories(storm PRIVATE "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/stormlib" "${LIBDEFLATE_INCLUDE_DIR}")
+  target_link_libraries(storm PRIVATE "${LIBDEFLATE_LIBRARY}")
+  message(STATUS "StormLib: libdeflate inflates, ${LIBDEFLATE_LIBRARY}")
+endfunction()
+
 function(vornak_pinned_stormlib)
   include(FetchContent)
   set(tarball "${VORNAK_THIRD_PARTY_DIR}/StormLib-${VORNAK_STORMLIB_VERSION}.tar.gz")
@@ -75,6 +96,13 @@ function(vornak_pinned_stormlib)
   set(WITH_LIBTOMCRYPT OFF)           # its libtomcrypt and libtommath
   set(STORM_UNICODE ON)               # Windows only: file names as UTF-16
   FetchContent_MakeAvailable(stormlib)
+
+  # A source unpacked by an older configure gets the patches of this one (they apply once).
+  execute_process(COMMAND ${patch} WORKING_DIRECTORY "${stormlib_SOURCE_DIR}" RESULT_VARIABLE patched)
+  if(NOT patched EQUAL 0)
+    message(FATAL_ERROR "StormLib patch failed in ${stormlib_SOURCE_DIR}")
+  endif()
+  vornak_fast_inflate()
 
   set_target_properties(storm PROPERTIES POSITION_INDEPENDENT_CODE ON)
   # Its code is not ours to warn about; its header comes in as a system header.
