@@ -98,6 +98,55 @@ BackgroundFlushes& Background()
     return flushes;
 }
 
+// Closes removed and replaced files on threads of their own (platform::HoldForRemoval), so
+// that freeing their blocks is not waited for; each is waited for by the next start once it is
+// done, or at exit.
+class BackgroundReleases {
+public:
+    ~BackgroundReleases()
+    {
+        for (auto& release : running_)
+            release.thread.join();
+    }
+
+    void Start(platform::HeldFile held)
+    {
+        std::lock_guard lock(mutex_);
+        std::erase_if(running_, [](Release& release) {
+            if (!release.done->load())
+                return false;
+            release.thread.join();
+            return true;
+        });
+        auto done = std::make_shared<std::atomic<bool>>(false);
+        std::thread thread([closing = std::move(held), done]() mutable {
+            { const platform::HeldFile last = std::move(closing); }
+            done->store(true);
+        });
+        running_.push_back({std::move(thread), std::move(done)});
+    }
+
+private:
+    struct Release {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
+    std::mutex mutex_;
+    std::vector<Release> running_;
+};
+
+void ReleaseInBackground(platform::HeldFile held) noexcept
+{
+    if (!held.holds())
+        return;
+    static BackgroundReleases releases;
+    try {
+        releases.Start(std::move(held));
+    } catch (...) {
+        // No thread: the file closes here, and this caller waits for its blocks to be freed.
+    }
+}
+
 } // namespace
 
 std::string Display(const fs::path& path)
@@ -183,8 +232,16 @@ void CopyReplacing(const fs::path& from, const fs::path& to)
 void RenameReplacing(const fs::path& from, const fs::path& to)
 {
     FaultPoint("rename", to);
-    if (const auto ec = platform::MoveReplacing(from, to))
+    platform::HeldFile replaced = platform::HoldForRemoval(to);
+    auto ec = platform::MoveReplacing(from, to);
+    if (ec && replaced.holds()) {
+        // A file system that will not replace an open file (some network shares): as before.
+        { const platform::HeldFile released = std::move(replaced); }
+        ec = platform::MoveReplacing(from, to);
+    }
+    if (ec)
         throw FileError(ec, "Cannot replace '" + Display(to) + "' with '" + Display(from) + "': " + ec.message());
+    ReleaseInBackground(std::move(replaced));
 }
 
 void Flush(const fs::path& file)
@@ -260,11 +317,13 @@ fs::path CreateUnique(const fs::path& wanted, std::string_view companionSuffix)
 void Remove(const fs::path& path)
 {
     FaultPoint("remove", path);
+    platform::HeldFile removed = platform::HoldForRemoval(path);
     std::error_code ec;
     if (!fs::remove(path, ec) && !ec)
         ec = std::make_error_code(std::errc::no_such_file_or_directory);
     if (ec)
         Fail("Cannot delete", path, ec);
+    ReleaseInBackground(std::move(removed));
 }
 
 void RemoveEmptyFolder(const fs::path& path)
@@ -275,10 +334,12 @@ void RemoveEmptyFolder(const fs::path& path)
         Fail("Cannot remove the folder", path, std::errc::not_a_directory, "it is not a folder");
     if (!fs::is_empty(path, ec) && !ec)
         Fail("Cannot remove the folder", path, std::errc::directory_not_empty, "it holds other files");
+    platform::HeldFile removed = ec ? platform::HeldFile() : platform::HoldForRemoval(path);
     if (!ec)
         fs::remove(path, ec);
     if (ec)
         Fail("Cannot remove the folder", path, ec);
+    ReleaseInBackground(std::move(removed));
 }
 
 void CreateFolders(const fs::path& path)

@@ -34,6 +34,28 @@ std::filesystem::path ResolveLinks(const std::filesystem::path& path);
 // `to` keeps its own.
 void KeepOwner(const std::filesystem::path& from, const std::filesystem::path& to);
 
+// A file or folder kept open, so that its blocks outlive its name until the handle closes.
+class HeldFile {
+public:
+    HeldFile() = default;
+    explicit HeldFile(long long handle) : handle_(handle) {}
+    ~HeldFile();
+    HeldFile(HeldFile&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
+    HeldFile& operator=(HeldFile&&) = delete;
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+    bool holds() const { return handle_ >= 0; }
+
+private:
+    long long handle_ = -1;
+};
+// Holds a large file, or a folder, that is about to be removed or replaced by a rename. Where
+// the system frees their blocks (and a disk mounted with `discard` erases them, waiting behind
+// every write queued before) at the last close, the removal then returns at once and the
+// freeing waits for the handle's close, which the caller can leave to another thread. Holds
+// nothing for a small file, or where an open file cannot be removed.
+HeldFile HoldForRemoval(const std::filesystem::path& path);
+
 // FlushFile for another thread, while this process goes on using the file through handles of
 // its own; does nothing where such a flush could get in their way.
 std::error_code FlushFileAside(const std::filesystem::path& file);

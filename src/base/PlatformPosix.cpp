@@ -27,6 +27,12 @@ public:
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
     int get() const { return fd_; }
+    int Release()
+    {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
     // Closing reports late write errors on some file systems.
     std::error_code Close()
     {
@@ -132,6 +138,26 @@ void KeepOwner(const fs::path& from, const fs::path& to)
     // Only an administrator may give a file away; a member of the group may still give it the group.
     if (::chown(to.c_str(), static_cast<uid_t>(-1), status.st_gid) != 0)
         return; // `to` stays this user's, in this user's group
+}
+
+HeldFile::~HeldFile()
+{
+    if (handle_ >= 0)
+        ::close(static_cast<int>(handle_));
+}
+
+HeldFile HoldForRemoval(const fs::path& path)
+{
+    // Below this, freeing a file's blocks costs too little to be worth a thread.
+    constexpr off_t kWorthHolding = off_t{1} << 20;
+    // Not blocking: a name that turned out to be a pipe must not stop the install here.
+    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    struct stat status {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &status) != 0)
+        return {};
+    if (!S_ISDIR(status.st_mode) && !(S_ISREG(status.st_mode) && status.st_size >= kWorthHolding))
+        return {};
+    return HeldFile(fd.Release());
 }
 
 std::error_code FlushFileAside(const fs::path& file)

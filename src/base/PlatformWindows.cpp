@@ -141,6 +141,14 @@ void KeepOwner(const fs::path&, const fs::path&)
     // its owner is the user who installs.
 }
 
+HeldFile::~HeldFile() = default;
+
+HeldFile HoldForRemoval(const fs::path&)
+{
+    // An open file or folder without delete sharing can be neither removed nor replaced.
+    return {};
+}
+
 std::error_code FlushFileAside(const fs::path&)
 {
     // FlushFile opens the file for writing, which fails whoever opens it next without sharing.

@@ -1,7 +1,7 @@
 // What the map file is must outlast an install, and a power cut during one: every file put in
 // place reaches the disk before its rename and its folder after; a linked map changes where
-// the link leads; owner and group stay; the system judges who may write; and files of the
-// user's named like ours stay untouched.
+// the link leads; owner and group stay; the system judges who may write; files of the user's
+// named like ours stay untouched; and what is removed or replaced lets go of its name at once.
 
 #include "InstallScene.h"
 #include "MapBuilder.h"
@@ -112,6 +112,58 @@ TEST_P(PutInPlace, FlushedBeforeItsRenameItsFolderAfterAndAFailedFlushChangesNot
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, PutInPlace, ::testing::ValuesIn(kPlaced),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+std::size_t OpenDescriptors()
+{
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()));
+}
+
+struct Removal {
+    const char* label;
+    void (*make)(const fs::path&);
+    bool replace; // RenameReplacing with a new file, else Remove or RemoveEmptyFolder
+};
+
+const Removal kRemovals[] = {
+    {"BigFileReplaced", [](const fs::path& p) { WriteBytes(p, RandomBytes(std::size_t{3} << 20, 7)); }, true},
+    {"BigFileRemoved", [](const fs::path& p) { WriteBytes(p, RandomBytes(std::size_t{3} << 20, 7)); }, false},
+    {"SmallFileReplaced", [](const fs::path& p) { WriteText(p, "small"); }, true},
+    {"FolderRemoved", [](const fs::path& p) { fs::create_directory(p); }, false},
+    {"PipeReplaced", [](const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }, true},
+};
+
+void PrintTo(const Removal& removal, std::ostream* out) { *out << removal.label; }
+
+class RemovedData : public ::testing::TestWithParam<Removal> {};
+
+// The blocks of a big file or a folder are freed on another thread, where a disk that erases
+// freed blocks would keep the install waiting: the name must still change at once, and every
+// handle held for that must be let go.
+TEST_P(RemovedData, NameChangesAtOnceAndNothingStaysOpen)
+{
+    TempDir dir;
+    const fs::path target = dir / "target";
+    GetParam().make(target);
+    const std::size_t before = OpenDescriptors();
+    if (GetParam().replace) {
+        WriteText(dir / "new", "new");
+        fileops::RenameReplacing(dir / "new", target);
+        EXPECT_EQ(ReadText(target), "new");
+    } else if (fs::is_directory(target)) {
+        fileops::RemoveEmptyFolder(target);
+    } else {
+        fileops::Remove(target);
+    }
+    if (!GetParam().replace) {
+        EXPECT_FALSE(fs::exists(fs::symlink_status(target)));
+    }
+    for (int waited = 0; waited < 500 && OpenDescriptors() > before; ++waited)
+        ::usleep(10'000);
+    EXPECT_EQ(OpenDescriptors(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, RemovedData, ::testing::ValuesIn(kRemovals),
                          [](const auto& info) { return std::string(info.param.label); });
 
 // Ids no one on a test machine has; 4343 is the group of the map of another owner.
