@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config git
   qt6-base-dev libgl-dev
-  smpq zlib1g-dev
+  smpq zlib1g-dev libdeflate-dev
   # The system's StormLib and its crypto: the VORNAK_SYSTEM_STORMLIB build and scripts/fuzz-stormlib.sh.
   libstorm-dev libtomcrypt-dev libtommath-dev
   libgtest-dev libgmock-dev libbenchmark-dev
