@@ -5,7 +5,6 @@
 #include "install/LineReader.h"
 
 #include <array>
-#include <cstring>
 #include <optional>
 
 namespace vornak {
@@ -17,21 +16,51 @@ unsigned char Upper(char c)
     return static_cast<unsigned char>(ToUpperAscii(c));
 }
 
-// Whether busco stands at `at`, its first byte already known to agree.
-bool MatchesFrom(const char* at, std::string_view busco)
-{
-    for (std::size_t k = 1; k < busco.size(); ++k) {
-        if (Upper(at[k]) != Upper(busco[k]))
-            return false;
+// Horspool's search with the letters A to Z folded: the byte under the needle's last place
+// tells how far the needle may move, mostly most of its length, so a script line is passed
+// over in a few steps instead of testing every place that starts like the needle.
+class FoldedSearch {
+public:
+    explicit FoldedSearch(std::string_view needle) : needle_(needle)
+    {
+        shift_.fill(needle.size());
+        for (std::size_t i = 0; i + 1 < needle.size(); ++i)
+            shift_[Upper(needle[i])] = needle.size() - 1 - i;
     }
-    return true;
-}
 
-const char* FindByte(const char* from, const char* last, unsigned char byte)
+    bool In(std::string_view text) const
+    {
+        const std::size_t n = needle_.size();
+        if (n == 0)
+            return true;
+        const unsigned char last = Upper(needle_[n - 1]);
+        for (std::size_t at = 0; text.size() - at >= n;) {
+            const unsigned char under = Upper(text[at + n - 1]);
+            if (under == last && MatchesAt(text.data() + at))
+                return true;
+            at += shift_[under];
+        }
+        return false;
+    }
+
+private:
+    bool MatchesAt(const char* at) const
+    {
+        for (std::size_t k = 0; k + 1 < needle_.size(); ++k) {
+            if (Upper(at[k]) != Upper(needle_[k]))
+                return false;
+        }
+        return true;
+    }
+
+    std::string_view needle_;
+    std::array<std::size_t, 256> shift_{};
+};
+
+const FoldedSearch& CameraCallSearch()
 {
-    if (from > last)
-        return nullptr;
-    return static_cast<const char*>(std::memchr(from, byte, static_cast<std::size_t>(last - from) + 1));
+    static const FoldedSearch search(kCameraCall);
+    return search;
 }
 
 void SkipBlanks(std::string_view& line)
@@ -50,7 +79,9 @@ bool IsBlank(char c)
 // A word that ends the text or is followed by a blank: keeps `function main2` out of main.
 bool TakeWord(std::string_view& text, std::string_view word)
 {
-    if (!text.starts_with(word) || (text.size() > word.size() && !IsBlank(text[word.size()])))
+    // The first byte alone turns most lines away without a call to compare.
+    if (text.empty() || text.front() != word.front() || !text.starts_with(word) ||
+        (text.size() > word.size() && !IsBlank(text[word.size()])))
         return false;
     text.remove_prefix(word.size());
     return true;
@@ -109,41 +140,9 @@ private:
 
 bool Encuentro(std::string_view texto, std::string_view busco)
 {
-    const std::size_t n = busco.size();
-    if (n > texto.size())
+    if (busco.size() > texto.size())
         return false;
-    if (n == 0)
-        return true;
-
-    // Only positions whose first byte folds to busco's first byte can match; memchr finds them
-    // far faster than folding every position.
-    const char* const last = texto.data() + (texto.size() - n);
-    const unsigned char upper = Upper(busco.front());
-    const bool letter = upper >= 'A' && upper <= 'Z';
-    const unsigned char lower = letter ? static_cast<unsigned char>(upper + ('a' - 'A')) : upper;
-
-    if (!letter) {
-        for (const char* hit = FindByte(texto.data(), last, upper); hit; hit = FindByte(hit + 1, last, upper)) {
-            if (MatchesFrom(hit, busco))
-                return true;
-        }
-        return false;
-    }
-
-    // The next hit of each case is kept, so neither is searched for twice over the same bytes.
-    const char* nextUpper = FindByte(texto.data(), last, upper);
-    const char* nextLower = FindByte(texto.data(), last, lower);
-    while (nextUpper || nextLower) {
-        const bool takeUpper = nextUpper && (!nextLower || nextUpper < nextLower);
-        const char* hit = takeUpper ? nextUpper : nextLower;
-        if (MatchesFrom(hit, busco))
-            return true;
-        if (takeUpper)
-            nextUpper = FindByte(hit + 1, last, upper);
-        else
-            nextLower = FindByte(hit + 1, last, lower);
-    }
-    return false;
+    return FoldedSearch(busco).In(texto);
 }
 
 std::string FindCameraLine(const std::filesystem::path& script)
@@ -156,7 +155,7 @@ std::string FindCameraLine(const std::filesystem::path& script)
     bool mainDone = false;
     std::string_view line;
     while (reader.Next(line)) {
-        const bool holdsCall = Encuentro(line, kCameraCall);
+        const bool holdsCall = CameraCallSearch().In(line);
         // The lines that open and close main are not inside it, but a call on them (behind a
         // comment) still counts as one found anywhere.
         if (!mainDone && !inMain && StartsMain(line)) {
@@ -194,7 +193,7 @@ void ReplaceCameraLines(const std::filesystem::path& templateScript, const std::
         BlockWriter writer(out, workingCopy);
         std::string_view line;
         while (reader.Next(line))
-            writer.Line(Encuentro(line, kCameraCall) ? std::string_view(cameraLine) : line);
+            writer.Line(CameraCallSearch().In(line) ? std::string_view(cameraLine) : line);
         writer.Flush();
     });
 }
