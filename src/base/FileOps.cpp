@@ -43,35 +43,50 @@ std::error_code LastError()
     throw FileError(std::make_error_code(code), std::string(what) + " '" + Display(path) + "': " + reason);
 }
 
+// Work on a thread of its own that says when it is done, so that a finished one is joined
+// without waiting; an unfinished one is waited for when it is let go.
+class BackgroundTask {
+public:
+    template <class Work>
+    explicit BackgroundTask(Work work) : done_(std::make_shared<std::atomic<bool>>(false))
+    {
+        thread_ = std::thread([work = std::move(work), done = done_]() mutable {
+            work();
+            done->store(true);
+        });
+    }
+    BackgroundTask(BackgroundTask&&) noexcept = default;
+    BackgroundTask& operator=(BackgroundTask&& other) noexcept
+    {
+        Join();
+        done_ = std::move(other.done_);
+        thread_ = std::move(other.thread_);
+        return *this;
+    }
+    ~BackgroundTask() { Join(); }
+    bool Done() const { return done_->load(); }
+
+private:
+    void Join()
+    {
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+    std::shared_ptr<std::atomic<bool>> done_;
+    std::thread thread_;
+};
+
 // The flushes running on threads of their own, by file. Each is waited for by its file's next
 // Flush, by FinishBackgroundFlush, by the next start once it is done, or at exit.
 class BackgroundFlushes {
 public:
-    ~BackgroundFlushes()
-    {
-        for (auto& [file, flush] : running_)
-            flush.thread.join();
-    }
-
     void Start(const fs::path& file)
     {
         std::lock_guard lock(mutex_);
-        for (auto at = running_.begin(); at != running_.end();) {
-            if (!at->second.done->load()) {
-                ++at;
-                continue;
-            }
-            at->second.thread.join();
-            at = running_.erase(at);
-        }
-        if (running_.contains(file))
-            return;
-        auto done = std::make_shared<std::atomic<bool>>(false);
-        std::thread thread([file, done] {
-            (void)platform::FlushFileAside(file);
-            done->store(true);
-        });
-        running_.emplace(file, Flush{std::move(thread), std::move(done)});
+        std::erase_if(running_, [](const auto& item) { return item.second.Done(); });
+        if (!running_.contains(file))
+            running_.emplace(file, BackgroundTask([file] { (void)platform::FlushFileAside(file); }));
     }
 
     void Finish(const fs::path& file)
@@ -79,17 +94,12 @@ public:
         std::unique_lock lock(mutex_);
         auto node = running_.extract(file);
         lock.unlock();
-        if (node)
-            node.mapped().thread.join();
+        node = {}; // its task is waited for here, outside the lock
     }
 
 private:
-    struct Flush {
-        std::thread thread;
-        std::shared_ptr<std::atomic<bool>> done;
-    };
     std::mutex mutex_;
-    std::map<fs::path, Flush> running_;
+    std::map<fs::path, BackgroundTask> running_;
 };
 
 BackgroundFlushes& Background()
@@ -103,36 +113,16 @@ BackgroundFlushes& Background()
 // done, or at exit.
 class BackgroundReleases {
 public:
-    ~BackgroundReleases()
-    {
-        for (auto& release : running_)
-            release.thread.join();
-    }
-
     void Start(platform::HeldFile held)
     {
         std::lock_guard lock(mutex_);
-        std::erase_if(running_, [](Release& release) {
-            if (!release.done->load())
-                return false;
-            release.thread.join();
-            return true;
-        });
-        auto done = std::make_shared<std::atomic<bool>>(false);
-        std::thread thread([closing = std::move(held), done]() mutable {
-            { const platform::HeldFile last = std::move(closing); }
-            done->store(true);
-        });
-        running_.push_back({std::move(thread), std::move(done)});
+        std::erase_if(running_, [](const BackgroundTask& release) { return release.Done(); });
+        running_.emplace_back([closing = std::move(held)]() mutable { const platform::HeldFile last = std::move(closing); });
     }
 
 private:
-    struct Release {
-        std::thread thread;
-        std::shared_ptr<std::atomic<bool>> done;
-    };
     std::mutex mutex_;
-    std::vector<Release> running_;
+    std::vector<BackgroundTask> running_;
 };
 
 void ReleaseInBackground(platform::HeldFile held) noexcept
