@@ -46,7 +46,7 @@ function(vornak_system_stormlib)
   message(STATUS "StormLib: the system's, ${STORMLIB_LIBRARY}")
 endfunction()
 
-# libdeflate under StormLib's zlib streams (cmake/stormlib/StormLibFastInflate.h): about twice
+# libdeflate under StormLib's zlib streams (cmake/stormlib/StormLibInflate.h): about twice
 # as fast on a map's sectors. Its static library is taken, so the program needs nothing more at
 # run time; without it, or with VORNAK_FAST_INFLATE=OFF, StormLib inflates with zlib alone.
 option(VORNAK_FAST_INFLATE "Inflate StormLib's zlib streams with libdeflate where it is found" ON)
@@ -62,7 +62,7 @@ function(vornak_fast_inflate)
     return()
   endif()
   target_compile_definitions(storm PRIVATE VORNAK_FAST_INFLATE)
-  target_include_directories(storm PRIVATE "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/stormlib" "${LIBDEFLATE_INCLUDE_DIR}")
+  target_include_directories(storm PRIVATE "${LIBDEFLATE_INCLUDE_DIR}")
   target_link_libraries(storm PRIVATE "${LIBDEFLATE_LIBRARY}")
   message(STATUS "StormLib: libdeflate inflates, ${LIBDEFLATE_LIBRARY}")
 endfunction()
@@ -102,6 +102,11 @@ function(vornak_pinned_stormlib)
   if(NOT patched EQUAL 0)
     message(FATAL_ERROR "StormLib patch failed in ${stormlib_SOURCE_DIR}")
   endif()
+  # The inflate the patch calls, and the two list calls the archive layer uses (VORNAK_OWN_LIST_FILE).
+  target_include_directories(storm PRIVATE "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/stormlib" "${stormlib_SOURCE_DIR}/src")
+  target_sources(storm PRIVATE "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/stormlib/StormLibListFile.cpp")
+  target_include_directories(storm INTERFACE "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/stormlib")
+  target_compile_definitions(storm INTERFACE VORNAK_OWN_LIST_FILE)
   vornak_fast_inflate()
 
   set_target_properties(storm PROPERTIES POSITION_INDEPENDENT_CODE ON)

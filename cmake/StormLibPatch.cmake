@@ -23,11 +23,20 @@ patch_once(src/libtommath/tommath.h
   "#if defined(__x86_64__) && !defined(_WIN32)\\1"
   "the 64-bit digit switch")
 
-# Where StormLib is compiled with VORNAK_FAST_INFLATE, its zlib decompressor first offers each
-# stream to libdeflate (cmake/stormlib/StormLibFastInflate.h). Without the definition the source
-# is StormLib's own.
+# StormLib's zlib decompressor hands every stream to VornakInflate (cmake/stormlib/StormLibInflate.h),
+# which takes data whose check alone is wrong and, where the build has libdeflate, inflates faster.
+# A source patched by an older configure (libdeflate alone) has that call replaced.
 patch_once(src/SCompression.cpp
-  "VORNAK_FAST_INFLATE"
-  "(int Decompress_ZLIB\\(void \\* pvOutBuffer, int \\* pcbOutBuffer, void \\* pvInBuffer, int cbInBuffer\\)\r?\n\\{\r?\n)"
-  "#ifdef VORNAK_FAST_INFLATE\n#include \"StormLibFastInflate.h\"\n#endif\n\\1#ifdef VORNAK_FAST_INFLATE\n    if(VornakInflateWhole(pvOutBuffer, pcbOutBuffer, pvInBuffer, cbInBuffer))\n        return 1;\n#endif\n"
+  "VornakInflate\\(pvOutBuffer"
+  "(#ifdef VORNAK_FAST_INFLATE\r?\n#include \"StormLibFastInflate.h\"\r?\n#endif\r?\n)?(int Decompress_ZLIB\\(void \\* pvOutBuffer, int \\* pcbOutBuffer, void \\* pvInBuffer, int cbInBuffer\\)\r?\n\\{\r?\n)(#ifdef VORNAK_FAST_INFLATE\r?\n    if\\(VornakInflateWhole\\(pvOutBuffer, pcbOutBuffer, pvInBuffer, cbInBuffer\\)\\)\r?\n        return 1;\r?\n#endif\r?\n)?"
+  "#include \"StormLibInflate.h\"\n\\2    return VornakInflate(pvOutBuffer, pcbOutBuffer, pvInBuffer, cbInBuffer);\n"
   "Decompress_ZLIB")
+
+# New entries go behind the last entry's data, where StormLib leaves out its internal files,
+# whose new versions it writes after them. A (listfile) kept as it is (VornakKeepListFile marks it
+# as no list to write) stays where it is, and new entries must go behind it too.
+patch_once(src/SBaseCommon.cpp
+  "VornakKeptListFile"
+  "(if\\(\\(ha->dwFlags & MPQ_FLAG_SAVING_TABLES\\) == 0 && IsInternalMpqFileName\\(pFileEntry->szFileName\\))\\)"
+  "\\1 /* VornakKeptListFile */ && !((ha->dwFlags & MPQ_FLAG_LISTFILE_NONE) && !_stricmp(pFileEntry->szFileName, LISTFILE_NAME)))"
+  "FindFreeMpqSpace")

@@ -22,10 +22,22 @@ struct NewEntry {
     std::string entry;
 };
 
+// The archive's own (listfile): what tools show the map's files by.
+struct ListFileState {
+    enum class Kind { None, Read, Unreadable };
+    Kind kind = Kind::None;
+    std::vector<std::string> names; // with Read: every name it holds, as it spells them
+    // With Unreadable: how it is stored, which a change of the archive must leave as it was.
+    std::uint32_t size = 0;
+    std::uint32_t storedSize = 0;
+    std::uint32_t flags = 0;
+};
+
 struct ArchiveListing {
     std::vector<std::string> names; // entries whose names are known, as the archive spells them
     std::size_t entryCount = 0;     // every entry the archive holds, named or not
     bool allNamesKnown = false;     // names.size() covers entryCount
+    ListFileState listFile;
 };
 
 // The map archive operations. Every call names the archive by its path: no archive stays
@@ -46,6 +58,9 @@ public:
                           const std::string& entry, int storage) = 0;
 
     // What a safe install needs beyond the four.
+
+    // Every change keeps the archive's own (listfile) as it is, adding to it only the names of
+    // the entries it adds; a list it cannot read it leaves byte for byte.
 
     // Adds each as AddEntry does, in one change of the archive: an archive that is opened and
     // saved once for all of them saves the cost of doing so for each.

@@ -144,8 +144,10 @@ void MpqRebuild::Plan(std::span<const std::string_view> leftOut)
             return Refuse("two entries overlap");
         reached = std::uint64_t{move.from} + move.length;
     }
-    // The library replaces its own lists on every change and reuses the space of what lies last.
-    std::stable_partition(moves.begin(), moves.end(), [&](const Move& move) { return !ownList[move.block]; });
+    // The library replaces (attributes) and (signature) on every change and reuses the space of
+    // what lies last; the (listfile), which a change keeps, goes before them.
+    const auto own = std::stable_partition(moves.begin(), moves.end(), [&](const Move& move) { return !ownList[move.block]; });
+    std::stable_partition(own, moves.end(), [&](const Move& move) { return ownList[move.block] == kOwnLists[0]; });
 
     const std::uint64_t tableBytes = (hashTable_.size() + blockTable_.size()) * 4;
     std::uint64_t at = kHeaderSize;

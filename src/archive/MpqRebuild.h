@@ -16,8 +16,8 @@ namespace vornak {
 // (never unpacked) and packed one after the other, and the hash and block tables are written
 // anew. Each entry keeps its place in the block table, so per-entry records such as
 // (attributes) stay valid; the left-out names' hash slots are marked deleted, as the archive
-// library marks them. The archive's own lists ((listfile), (attributes), (signature)) go last,
-// where the library writes their new versions over them.
+// library marks them. The archive's own lists go last: the (listfile), which a change keeps,
+// then (attributes) and (signature), where the library writes their new versions over them.
 //
 // Only maps whose tables read sound and plain are taken; obstacle() says why another is not,
 // and that map is better copied whole and compacted by the archive library. Entries whose

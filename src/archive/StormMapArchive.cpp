@@ -1,6 +1,7 @@
 #include "archive/StormMapArchive.h"
 
 #include "archive/ArchiveError.h"
+#include "archive/ListFileText.h"
 #include "archive/MpqRebuild.h"
 #include "archive/MpqStructureCheck.h"
 #include "base/FileError.h"
@@ -8,6 +9,9 @@
 #include "base/Platform.h"
 
 #include <StormLib.h>
+#if defined(VORNAK_OWN_LIST_FILE)
+#include <StormLibListFile.h>
+#endif
 
 #if defined(VORNAK_STORMLIB_SYSTEM_TOMCRYPT)
 // StormLib built against the system libtomcrypt leaves the big-number provider to the
@@ -252,8 +256,10 @@ public:
             FailWithLastError(where, "the map cannot be opened: ");
         try {
             RequireCheckedHeader(structure, where);
-            if (access == Access::Change)
+            if (access == Access::Change) {
                 RefuseProtected(map, where);
+                KeepListFile();
+            }
         } catch (...) {
             // No destructor runs for an object whose constructor throws.
             SFileCloseArchive(std::exchange(handle_, nullptr));
@@ -288,6 +294,15 @@ public:
     }
 
 private:
+    // StormLib would drop the map's (listfile) on the first change and save one of the names it
+    // knows: a list it could not read would be lost, and the names of files not in the map.
+    void KeepListFile()
+    {
+#if defined(VORNAK_OWN_LIST_FILE)
+        VornakKeepListFile(handle_);
+#endif
+    }
+
     // The checks hold only for the archive StormLib opened: it must have found the same header.
     void RequireCheckedHeader(const MpqStructureCheck& structure, const Where& where)
     {
@@ -477,17 +492,77 @@ std::vector<Found> Scan(HANDLE archive, const Where& where)
     return entries;
 }
 
-ArchiveListing Enumerate(HANDLE archive, const Where& where)
+ArchiveListing Enumerate(const std::vector<Found>& entries)
 {
     ArchiveListing listing;
     listing.allNamesKnown = true;
-    for (const Found& entry : Scan(archive, where)) {
+    for (const Found& entry : entries) {
         ++listing.entryCount;
         listing.allNamesKnown = listing.allNamesKnown && entry.known;
         if (entry.known)
             listing.names.push_back(entry.name);
     }
     return listing;
+}
+
+constexpr const char* kListFile = "(listfile)";
+
+// The (listfile)'s text, or nothing where the archive holds none or it does not read.
+std::optional<std::vector<std::uint8_t>> ReadListFile(HANDLE archive, const Where& where)
+{
+    if (!SFileHasFile(archive, kListFile))
+        return std::nullopt;
+    try {
+        StormFile file(archive, kListFile, where);
+        if (file.size() > StormMapArchive::kMaxReadEntryBytes)
+            return std::nullopt;
+        std::vector<std::uint8_t> text;
+        file.ReadAll([&](const char* data, DWORD count) { text.insert(text.end(), data, data + count); });
+        return text;
+    } catch (const ArchiveError&) {
+        return std::nullopt;
+    }
+}
+
+ListFileState DescribeListFile(HANDLE archive, const std::vector<Found>& entries, const Where& where)
+{
+    ListFileState state;
+    const auto found = std::find_if(entries.begin(), entries.end(), [](const Found& entry) {
+        return listfile::NameKey(entry.name) == listfile::NameKey(kListFile);
+    });
+    if (found == entries.end())
+        return state;
+    if (const auto text = ReadListFile(archive, where)) {
+        state.kind = ListFileState::Kind::Read;
+        state.names = listfile::Names(*text);
+    } else {
+        state.kind = ListFileState::Kind::Unreadable;
+    }
+    state.size = found->size;
+    state.storedSize = found->storedSize;
+    state.flags = found->flags;
+    return state;
+}
+
+// The map's own list names what was added: the names it lacks are added to its text.
+void NameInListFile(HANDLE archive, const std::vector<NewEntry>& added, const Where& where)
+{
+#if defined(VORNAK_OWN_LIST_FILE)
+    const auto text = ReadListFile(archive, where);
+    if (!text)
+        return; // none, or one that does not read: it stays as it is
+    std::vector<std::string> names;
+    for (const NewEntry& entry : added)
+        names.push_back(entry.entry);
+    const auto extended = listfile::WithNames(*text, names);
+    if (!extended)
+        return;
+    const DWORD error = VornakWriteListFile(archive, extended->data(), static_cast<DWORD>(extended->size()));
+    if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND)
+        Fail(where, "the map's list of names cannot be written: " + ReasonText(error), error);
+#else
+    (void)archive, (void)added, (void)where;
+#endif
 }
 
 std::string MissingEntryReason(HANDLE archive, const std::string& entry)
@@ -726,6 +801,9 @@ void StormMapArchive::AddEntries(const fs::path& map, const std::vector<NewEntry
     RequireMapFile(map, Access::Change, where);
     StormArchive archive(map, Access::Change, where, soundFiles_);
     const DWORD flags = storage == kStoreCompressed ? MPQ_FILE_COMPRESS : 0;
+    // The list first: where it lies last, as in a copy made for a change, its new version takes
+    // its place and the entries go behind it, leaving no gap.
+    NameInListFile(archive.get(), entries, where);
     for (const NewEntry& added : entries)
         Add(archive.get(), map, added, flags, nameLists_, whereFor(added.entry));
     archive.Save(map, where);
@@ -745,7 +823,9 @@ ArchiveListing StormMapArchive::List(const fs::path& map, const std::vector<fs::
     RequireMapFile(map, Access::Read, where);
     StormArchive archive(map, Access::Read, where, soundFiles_);
     LearnNames(archive.get(), extraListFiles, where);
-    ArchiveListing listing = Enumerate(archive.get(), where);
+    const std::vector<Found> entries = Scan(archive.get(), where);
+    ArchiveListing listing = Enumerate(entries);
+    listing.listFile = DescribeListFile(archive.get(), entries, where);
     archive.Close(where);
     return listing;
 }
@@ -783,12 +863,11 @@ bool StormMapArchive::Compact(const fs::path& map, const std::vector<fs::path>& 
     {
         StormArchive archive(map, Access::Change, where, soundFiles_);
         LearnNames(archive.get(), lists, where);
-        const ArchiveListing listing = Enumerate(archive.get(), where);
-        if (!listing.allNamesKnown) {
+        before = Scan(archive.get(), where);
+        if (!Enumerate(before).allNamesKnown) {
             archive.Close(where);
             return false;
         }
-        before = Scan(archive.get(), where);
         // StormLib writes the compacted archive to "<map>.tmp" and renames it over the map,
         // which leaves the map with a new file's permissions.
         std::error_code ec;

@@ -1,6 +1,6 @@
 #include "install/StagedMapUpdate.h"
 
-#include "base/AsciiCase.h"
+#include "archive/ListFileText.h"
 #include "base/FileOps.h"
 #include "base/FileError.h"
 #include "base/Platform.h"
@@ -13,15 +13,6 @@ namespace vornak {
 namespace fs = std::filesystem;
 
 namespace {
-
-// Archive names are looked up without regard to case or to the kind of slash.
-std::string EntryKey(std::string_view name)
-{
-    std::string key(name);
-    for (char& c : key)
-        c = c == '/' ? '\\' : ToUpperAscii(c);
-    return key;
-}
 
 InstallError InUse(const std::string& name)
 {
@@ -200,14 +191,39 @@ void StagedMapUpdate::Verify(const ArchiveListing& before, const fs::path& dataF
     const ArchiveListing after = archive_.List(staged_, extraListFiles_);
     std::set<std::string> now;
     for (const auto& entry : after.names)
-        now.insert(EntryKey(entry));
+        now.insert(listfile::NameKey(entry));
     for (const auto& old : before.names) {
-        if (!now.contains(EntryKey(old)))
+        if (!now.contains(listfile::NameKey(old)))
             throw InstallError("The changed map '" + name + "' lost its entry '" + old +
                                "'. The map was left as it was.");
     }
     if (after.entryCount < before.entryCount)
         throw InstallError("The changed map '" + name + "' holds fewer entries than before. The map was left as it was.");
+    VerifyListFile(before.listFile, after.listFile);
+}
+
+// Tools show a map's files by the names in its (listfile): an install may add names, never lose one.
+void StagedMapUpdate::VerifyListFile(const ListFileState& before, const ListFileState& after) const
+{
+    using Kind = ListFileState::Kind;
+    const auto refuse = [&](const std::string& what) {
+        throw InstallError("The changed map '" + fileops::Display(map_) + "' " + what +
+                           ", so tools would no longer show those files by name. The map was left as it was.");
+    };
+    if (before.kind == Kind::Unreadable &&
+        (after.kind != Kind::Unreadable || after.size != before.size || after.storedSize != before.storedSize ||
+         after.flags != before.flags))
+        refuse("did not keep its list of file names, which could not be read, as it was");
+    if (before.kind != Kind::Read)
+        return;
+    if (after.kind != Kind::Read)
+        refuse("lost its list of file names");
+    std::set<std::string> now;
+    for (const auto& listed : after.names)
+        now.insert(listfile::NameKey(listed));
+    for (const auto& listed : before.names)
+        if (!now.contains(listfile::NameKey(listed)))
+            refuse("lost the name '" + listed + "' from its list of file names");
 }
 
 void StagedMapUpdate::DiscardStaged() noexcept

@@ -43,6 +43,7 @@ public:
 private:
     void ReserveStaged();
     void Verify(const ArchiveListing& before, const std::filesystem::path& dataFolder);
+    void VerifyListFile(const ListFileState& before, const ListFileState& after) const;
     void DiscardStaged() noexcept;
 
     std::filesystem::path map_;

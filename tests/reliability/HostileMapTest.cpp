@@ -178,9 +178,8 @@ const HostileCase kCases[] = {
     // The script is there but does not read: a damaged map, not a Lua map.
     {"ScriptDoesNotDecompress", Spoiled([](Bytes& m, std::size_t at) { m[at + 32 + m[at + 32] + 1] ^= 0xFF; }),
      kDamaged},
-    // Only its checksum is wrong: every byte inflates, and it is still a damaged map.
-    {"ScriptChecksumWrong", Spoiled([](Bytes& m, std::size_t at) { m[at + 32 + m[at + 36] + 256 * m[at + 37] - 1] ^= 1; }),
-     kDamaged},
+    // Only its checksum is wrong: every byte inflates, and the game reads it as it is.
+    {"ScriptChecksumWrong", Spoiled([](Bytes& m, std::size_t at) { m[at + 32 + m[at + 36] + 256 * m[at + 37] - 1] ^= 1; })},
     {"EntryBeyondEnd", Damaged("war3map.w3c", MapBuilder::Damage::EntryBeyondEnd), kDamaged},
     // StormLib opened such a map for changes and crashed saving it (fault 5).
     {"EntryReachesGigabytesPastTheEnd", Damaged("war3map.w3u", MapBuilder::Damage::EntryReachesBeyondEnd), kDamaged},
