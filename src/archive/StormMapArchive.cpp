@@ -418,6 +418,25 @@ private:
     DWORD size_ = 0;
 };
 
+constexpr const char* kListFile = "(listfile)";
+
+// The (listfile)'s text, or nothing where the archive holds none or it does not read.
+std::optional<std::vector<std::uint8_t>> ReadListFile(HANDLE archive, const Where& where)
+{
+    if (!SFileHasFile(archive, kListFile))
+        return std::nullopt;
+    try {
+        StormFile file(archive, kListFile, where);
+        if (file.size() > StormMapArchive::kMaxReadEntryBytes)
+            return std::nullopt;
+        std::vector<std::uint8_t> text;
+        file.ReadAll([&](const char* data, DWORD count) { text.insert(text.end(), data, data + count); });
+        return text;
+    } catch (const ArchiveError&) {
+        return std::nullopt;
+    }
+}
+
 // The archive's lists of names: its (listfile), the given lists and the names probed.
 void LearnNames(HANDLE archive, const std::vector<fs::path>& lists, const Where& where)
 {
@@ -432,6 +451,17 @@ void LearnNames(HANDLE archive, const std::vector<fs::path>& lists, const Where&
                             ReasonText(static_cast<DWORD>(error)),
                  static_cast<DWORD>(error));
     }
+#if defined(VORNAK_OWN_LIST_FILE)
+    // StormLib splits its own list at line ends only; lists from the field also use ';'.
+    if (const auto text = ReadListFile(archive, where)) {
+        const std::vector<std::string> names = listfile::Names(*text);
+        std::vector<const char*> pointers;
+        for (const std::string& name : names)
+            pointers.push_back(name.c_str());
+        if (!pointers.empty())
+            SFileAddListFileEntries(archive, pointers.data(), static_cast<DWORD>(pointers.size()));
+    }
+#endif
     // Opening by name (testing alone does not) makes StormLib keep the name.
     for (const char* name : kWellKnownNames) {
         HANDLE file = nullptr;
@@ -503,25 +533,6 @@ ArchiveListing Enumerate(const std::vector<Found>& entries)
             listing.names.push_back(entry.name);
     }
     return listing;
-}
-
-constexpr const char* kListFile = "(listfile)";
-
-// The (listfile)'s text, or nothing where the archive holds none or it does not read.
-std::optional<std::vector<std::uint8_t>> ReadListFile(HANDLE archive, const Where& where)
-{
-    if (!SFileHasFile(archive, kListFile))
-        return std::nullopt;
-    try {
-        StormFile file(archive, kListFile, where);
-        if (file.size() > StormMapArchive::kMaxReadEntryBytes)
-            return std::nullopt;
-        std::vector<std::uint8_t> text;
-        file.ReadAll([&](const char* data, DWORD count) { text.insert(text.end(), data, data + count); });
-        return text;
-    } catch (const ArchiveError&) {
-        return std::nullopt;
-    }
 }
 
 ListFileState DescribeListFile(HANDLE archive, const std::vector<Found>& entries, const Where& where)
@@ -987,6 +998,25 @@ bool StormMapArchive::CopyWithout(const fs::path& map, const fs::path& target,
         original->Close(where);
     archive.Close(where);
     return true;
+}
+
+std::vector<std::string> StormMapArchive::EntriesDisagreeingWithAttributes(const fs::path& map)
+{
+    const Where where{"Verifying the attributes", fileops::Display(map), ""};
+    RequireMapFile(map, Access::Read, where);
+    StormArchive archive(map, Access::Read, where, soundFiles_);
+    LearnNames(archive.get(), nameLists_, where);
+    std::vector<std::string> disagreeing;
+    for (const Found& entry : Scan(archive.get(), where)) {
+        // The weak signature is made last, over the archive with its (attributes).
+        if (entry.name == "(signature)")
+            continue;
+        const DWORD result = SFileVerifyFile(archive.get(), entry.name.c_str(), SFILE_VERIFY_FILE_CRC | SFILE_VERIFY_FILE_MD5);
+        if ((result & (VERIFY_FILE_CHECKSUM_ERROR | VERIFY_FILE_MD5_ERROR)) != 0)
+            disagreeing.push_back(entry.name);
+    }
+    archive.Close(where);
+    return disagreeing;
 }
 
 bool StormMapArchive::VerifyWeakSignature(const fs::path& map)

@@ -56,6 +56,10 @@ public:
     // proves the signing maths of a build.
     bool VerifyWeakSignature(const std::filesystem::path& map);
 
+    // The entries whose content disagrees with the CRC32 or MD5 the map's (attributes) records
+    // for them; none where it holds no (attributes). Only tests ask: a change must rewrite it.
+    std::vector<std::string> EntriesDisagreeingWithAttributes(const std::filesystem::path& map);
+
     // ReadEntry holds the whole entry in memory; larger entries are refused.
     static constexpr std::uint32_t kMaxReadEntryBytes = 256u * 1024u * 1024u;
 

@@ -4,6 +4,7 @@
 #include "InstallScene.h"
 #include "RecordingInstallerUi.h"
 #include "archive/ArchiveError.h"
+#include "archive/StormMapArchive.h"
 #include "base/FileOps.h"
 #include "install/CameraLineTransfer.h"
 #include "install/MapInfoTransfer.h"
@@ -151,6 +152,9 @@ TEST_P(RealMap, ReadsAsListedAndInstallsTwiceOrIsRefusedUnchanged)
     const auto before = ReadAllEntries(scene.mapPath(), scene.listFile());
     ASSERT_TRUE(scene.Install().installed);
     EXPECT_EQ(scene.ExplainIfNotCleanlyInstalled(before), "");
+    // Its (attributes), where it has one, records every entry as it now is.
+    EXPECT_EQ(StormMapArchive({scene.listFile()}).EntriesDisagreeingWithAttributes(scene.mapPath()),
+              std::vector<std::string>{});
     if (scene.mapBytes()[0] == 'H') {
         const auto after = ReadBytes(scene.mapPath());
         EXPECT_TRUE(std::equal(after.begin(), after.begin() + 512, scene.mapBytes().begin())) << "HM3W header changed";

@@ -180,6 +180,14 @@ const HostileCase kCases[] = {
      kDamaged},
     // Only its checksum is wrong: every byte inflates, and the game reads it as it is.
     {"ScriptChecksumWrong", Spoiled([](Bytes& m, std::size_t at) { m[at + 32 + m[at + 36] + 256 * m[at + 37] - 1] ^= 1; })},
+    {"InfoChecksumWrong", [] {
+         return MapBuilder().Hm3wHeader().Entry("war3map.j", TypicalScript(4000)).CompressedEntry("war3map.w3i", TemplateInfo())
+             .DamagedSector("war3map.w3i", MapBuilder::SectorDamage::ChecksumWrong).Build();
+     }},
+    {"InfoDoesNotInflate", [] {
+         return MapBuilder().Hm3wHeader().Entry("war3map.j", TypicalScript(4000)).CompressedEntry("war3map.w3i", TemplateInfo())
+             .DamagedSector("war3map.w3i", MapBuilder::SectorDamage::DoesNotInflate).Build();
+     }, kDamaged},
     {"EntryBeyondEnd", Damaged("war3map.w3c", MapBuilder::Damage::EntryBeyondEnd), kDamaged},
     // StormLib opened such a map for changes and crashed saving it (fault 5).
     {"EntryReachesGigabytesPastTheEnd", Damaged("war3map.w3u", MapBuilder::Damage::EntryReachesBeyondEnd), kDamaged},

@@ -32,8 +32,8 @@ InstallOutcome RunInstall(const std::filesystem::path& appDir, const std::filesy
 // With the archive layer over StormLib, set up as the program sets it up.
 InstallOutcome RunInstall(const std::filesystem::path& appDir, const std::filesystem::path& map);
 
-// Every entry of a map by its upper-cased name, read through StormLib with the list of
-// names the modification ships. Throws when the map does not open or an entry does not read.
+// Every entry of a map but its own lists and signature, by its upper-cased name, read through
+// StormLib with the list of names the modification ships. Throws when the map does not open or an entry does not read.
 using MapEntries = std::map<std::string, std::vector<std::uint8_t>>;
 MapEntries ReadAllEntries(const std::filesystem::path& map, const std::filesystem::path& listFile);
 

@@ -27,7 +27,8 @@ void Append32(std::vector<std::uint8_t>& out, std::uint32_t value)
 
 // The entry's data as stored: a sector offset table, then each sector zlib-compressed
 // behind its one-byte method mask (2), or left raw where compressing does not pay.
-std::vector<std::uint8_t> CompressSectors(const std::vector<std::uint8_t>& bytes)
+std::vector<std::uint8_t> CompressSectors(const std::vector<std::uint8_t>& bytes,
+                                          std::optional<MapBuilder::SectorDamage> damage)
 {
     const std::size_t sectors = (bytes.size() + kSectorSize - 1) / kSectorSize;
     std::vector<std::uint8_t> out((sectors + 1) * 4);
@@ -39,7 +40,11 @@ std::vector<std::uint8_t> CompressSectors(const std::vector<std::uint8_t>& bytes
         std::vector<std::uint8_t> packed(packedSize + 1, 2);
         if (compress2(packed.data() + 1, &packedSize, sector, length, 6) != Z_OK)
             throw std::runtime_error("MapBuilder: zlib failed");
-        if (packedSize + 1 < length)
+        if (s == 0 && damage == MapBuilder::SectorDamage::ChecksumWrong)
+            packed[packedSize] ^= 1; // the last byte of the check
+        if (s == 0 && damage == MapBuilder::SectorDamage::DoesNotInflate)
+            packed[3] |= 6; // block type 3, after the mask and the two-byte zlib header
+        if (packedSize + 1 < length || (s == 0 && damage))
             out.insert(out.end(), packed.begin(), packed.begin() + static_cast<std::ptrdiff_t>(packedSize + 1));
         else
             out.insert(out.end(), sector, sector + length);
@@ -92,7 +97,11 @@ std::vector<std::uint8_t> MapBuilder::Build() const
     for (const Item& item : items) {
         const auto position = static_cast<std::uint32_t>(out.size() - mpq);
         const bool compressed = item.compressed && !item.bytes.empty();
-        const auto stored = compressed ? CompressSectors(item.bytes) : item.bytes;
+        const auto damage = sectorDamage_.find(item.name);
+        const auto stored = compressed ? CompressSectors(item.bytes, damage == sectorDamage_.end()
+                                                                         ? std::nullopt
+                                                                         : std::optional(damage->second))
+                                       : item.bytes;
         out.insert(out.end(), stored.begin(), stored.end());
         const std::uint32_t size = item.statedSize.value_or(static_cast<std::uint32_t>(item.bytes.size()));
         std::uint32_t flags = compressed ? 0x80000200u : 0x80000000u; // exists, compressed

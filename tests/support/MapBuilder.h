@@ -54,6 +54,12 @@ public:
     // Stores the entry encrypted with its name's key; with fixKey the key also depends on its
     // place and size, as the archive library stores its own (listfile) and (attributes).
     MapBuilder& Encrypted(std::string name, bool fixKey) { encrypted_[std::move(name)] = fixKey; return *this; }
+    // Damage to a compressed entry's first sector, as maps from the field carry it.
+    enum class SectorDamage {
+        ChecksumWrong,  // its data inflates whole; the Adler-32 check after it is wrong
+        DoesNotInflate, // its first deflate block is of a type that does not exist
+    };
+    MapBuilder& DamagedSector(std::string name, SectorDamage damage) { sectorDamage_[std::move(name)] = damage; return *this; }
     // 512 bytes of MPQ user data (a header and zeros) before the archive, after any HM3W header.
     MapBuilder& UserData() { userData_ = true; return *this; }
 
@@ -75,6 +81,7 @@ private:
     bool hm3w_ = false;
     bool userData_ = false;
     std::map<std::string, bool> encrypted_; // name, fix key
+    std::map<std::string, SectorDamage> sectorDamage_;
     std::vector<Item> items_;
     std::optional<std::uint32_t> hashTableSize_;
     bool listFile_ = true;
