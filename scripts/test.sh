@@ -7,6 +7,9 @@ bash scripts/build.sh
 # Tests that drive the window need no display.
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 600
+# The real Linux program driven as a user drives it, under a private Xvfb, into a map whose
+# (listfile) has a wrong check: every name of the map's files must stay.
+bash scripts/linux-journey.sh
 # The Windows program and its tests, run under wine; the window driven as a user drives it,
 # under wine and a private Xvfb (screenshots kept in the build); then both packages in dist/.
 bash scripts/build-windows.sh
