@@ -2,7 +2,7 @@
 # Drives the Windows program under wine, on a private Xvfb display with a window manager, the
 # way a user does: clicks, keys and typed text only (xdotool). Journeys: the whole install of
 # examples/SampleMap.w3m with the file dialog and the backup; a map and a program folder named
-# in Cyrillic, CJK and accents; a map of an unknown tileset; a missing template; a missing list
+# in Cyrillic, CJK and accents; a map whose (listfile) has a wrong check; a map of an unknown tileset; a missing template; a missing list
 # file; Exit, Escape and the close box; the pages at 144 dpi. After each install the map is opened with smpq: its five
 # entries must be the templates. Screenshots go to docs/screenshots/windows/. Before the
 # journeys the Win32 window's own test runs on the same display.
@@ -225,6 +225,22 @@ mkdir -p "$work/names/Карты 地図 Éé"
 cp examples/SampleMap.w3m "$work/names/Карты 地図 Éé/Ñandú 島.w3m"
 install_journey "$work/Программа 程序 Café" "$work/names/Карты 地図 Éé/Ñandú 島.w3m" "-names"
 mv "$out/page2-backup-names.png" "$out/page2-backup-non-ascii.png"
+
+echo "== a map whose list of file names has a wrong check, as maps from the field come"
+journey=listfile
+if [ -x build/tests/support/make_journey_map ]; then
+  new_app "$work/app"
+  mkdir -p "$work/field"
+  build/tests/support/make_journey_map "$work/field/Field.w3m"
+  listed() { smpq -l "$1" | awk '{print $NF}' | tr 'a-z/' 'A-Z\\' | sort -u; }
+  listed "$work/field/Field.w3m" >"$work/listed-before"
+  install_journey "$work/app" "$work/field/Field.w3m" "-field"
+  lost=$(listed "$work/field/Field.w3m" | comm -23 "$work/listed-before" -)
+  [ -z "$lost" ] && ok "smpq lists all $(wc -l <"$work/listed-before") names of the map's files after the install" ||
+    fail "the install lost names of the map's files: $lost"
+else
+  echo "  skipped: build/tests/support/make_journey_map is missing (scripts/build.sh makes it)"
+fi
 
 echo "== a map of a tileset the game does not know: the warning, then the install goes on"
 journey=tileset

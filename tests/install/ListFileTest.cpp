@@ -83,6 +83,11 @@ struct ListCase {
     bool reads = true; // its names can be read
 };
 
+void PrintTo(const ListCase& c, std::ostream* out)
+{
+    *out << c.label;
+}
+
 const ListCase kCases[] = {
     // Its data whole, only its check wrong: read as the game's tools read it.
     {"ChecksumWrong", Compressed(Damage::ChecksumWrong)},
