@@ -452,8 +452,9 @@ void LearnNames(HANDLE archive, const std::vector<fs::path>& lists, const Where&
                  static_cast<DWORD>(error));
     }
 #if defined(VORNAK_OWN_LIST_FILE)
-    // StormLib splits its own list at line ends only; lists from the field also use ';'.
-    if (const auto text = ReadListFile(archive, where)) {
+    // StormLib splits its own list at line ends only; lists from the field also use ';'. It
+    // matches each name against the whole hash table, so only such a list is offered again.
+    if (const auto text = ReadListFile(archive, where); text && std::find(text->begin(), text->end(), ';') != text->end()) {
         const std::vector<std::string> names = listfile::Names(*text);
         std::vector<const char*> pointers;
         for (const std::string& name : names)
