@@ -4,6 +4,7 @@
 #include "base/FileOps.h"
 #include "base/Platform.h"
 #include "install/InstallError.h"
+#include "install/Leftovers.h"
 #include "install/TroubleTexts.h"
 
 #include <filesystem>
@@ -49,6 +50,8 @@ void MakeBackup(std::string_view mapPath)
     part += ".part";
     if (platform::PathTooLong(fs::path(part) += std::string(fileops::kUniqueNumberBytes, '9')))
         throw InstallError(texts::BackupPathTooLong(map, fileops::Display(target)));
+    // What an interrupted backup of this map left under that name goes first.
+    RemoveLeftovers(part);
     fs::path temp;
     try {
         temp = fileops::CreateUnique(part);

@@ -6,6 +6,7 @@
 #include "base/Platform.h"
 #include "install/ArchiveRetry.h"
 #include "install/InstallError.h"
+#include "install/Leftovers.h"
 #include "install/TroubleTexts.h"
 
 #include <iterator>
@@ -211,6 +212,8 @@ void StagedMapUpdate::ReplaceEntries(const fs::path& dataFolder)
 
 void StagedMapUpdate::ReserveStaged()
 {
+    // What an interrupted install of this map left under these names goes first.
+    RemoveLeftovers(StagedPathFor(map_), ".tmp");
     // Never a file that is there already, nor one whose compaction file would be.
     staged_ = fileops::CreateUnique(StagedPathFor(map_), ".tmp");
     stagedExists_ = true;
