@@ -9,6 +9,7 @@
 #include "install/ArchiveRetry.h"
 #include "install/InstallError.h"
 #include "install/InstallTexts.h"
+#include "install/Leftovers.h"
 #include "install/MapInfoTransfer.h"
 #include "install/StagedMapUpdate.h"
 #include "install/TroubleTexts.h"
@@ -95,7 +96,7 @@ InstallResult InstallProcedure::RunSteps(const fs::path& map)
         }
     }
 
-    CheckDataFolderWritable();
+    CheckDataFolderWritable(map);
 
     // A map that cannot take the change is refused before anything is touched.
     StagedMapUpdate update(map, archive_, {path("\\Data\\listw3m.txt")});
@@ -178,7 +179,7 @@ void InstallProcedure::ExtractFromMap(const fs::path& map, const std::string& en
 
 namespace vornak {
 
-void InstallProcedure::CheckDataFolderWritable() const
+void InstallProcedure::CheckDataFolderWritable(const fs::path& map) const
 {
     // Every install rewrites the templates and extracts into Data/temp: a folder that takes no
     // new file (Program Files, a read-only folder, one Windows protects) is found here, before
@@ -187,7 +188,9 @@ void InstallProcedure::CheckDataFolderWritable() const
     const std::string shown = fileops::Display(data);
     if (platform::PathTooLong(data / "temp", true) || platform::PathTooLong(data / "temp" / "war3map.w3i") ||
         platform::PathTooLong(data / "war3map.w3i.tmp"))
-        throw InstallError(texts::ProgramFolderTooLong(shown));
+        throw InstallError(texts::ProgramFolderTooLong(shown, fileops::Display(map)));
+    // One a killed install left goes first.
+    RemoveLeftovers(data / "write-test.vqinstall");
     fs::path probe;
     try {
         probe = fileops::CreateUnique(data / "write-test.vqinstall");
@@ -196,9 +199,10 @@ void InstallProcedure::CheckDataFolderWritable() const
         if (!probe.empty())
             fileops::Discard(probe);
         if (platform::IsTooLong(error.code()))
-            throw InstallError(texts::ProgramFolderTooLong(shown), error.code());
+            throw InstallError(texts::ProgramFolderTooLong(shown, fileops::Display(map)), error.code());
         throw InstallError(texts::ProgramFolderNotWritable(shown, error.what(),
-                                                           platform::DeniedThoughWritable(error.code(), data)),
+                                                           platform::DeniedThoughWritable(error.code(), data),
+                                                           fileops::Display(map)),
                            error.code());
     }
 }

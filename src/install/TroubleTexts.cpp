@@ -24,20 +24,21 @@ std::string InstallerFileInUse(const std::string& map, const std::string& detail
            ". The map '" + map + "' was left as it was: wait a moment and install again.";
 }
 
-std::string ProgramFolderNotWritable(const std::string& dataFolder, const std::string& reason, bool deniedThoughWritable)
+std::string ProgramFolderNotWritable(const std::string& dataFolder, const std::string& reason, bool deniedThoughWritable,
+                                     const std::string& map)
 {
     std::string text = "The installer cannot change the files in its own folder '" + dataFolder + "' (" + reason +
-                       "), which every install rewrites. Nothing was changed. Move the installer's whole folder "
+                       "), which every install rewrites. The map '" + map + "' was left as it was. Move the installer's whole folder "
                        "to a folder you may change, such as Downloads (not Program Files), and start it from there.";
     if (deniedThoughWritable)
         text += std::string(" ") + kProtectedFolder + ", or move the folder as said.";
     return text;
 }
 
-std::string ProgramFolderTooLong(const std::string& dataFolder)
+std::string ProgramFolderTooLong(const std::string& dataFolder, const std::string& map)
 {
-    return "The installer's folder '" + dataFolder + "' lies at a path too long for Windows to work in. Nothing "
-           "was changed. Move the installer's whole folder to a shorter path, such as a folder in Downloads, and "
+    return "The installer's folder '" + dataFolder + "' lies at a path too long for Windows to work in. The map '" +
+           map + "' was left as it was. Move the installer's whole folder to a shorter path, such as a folder in Downloads, and "
            "start it from there.";
 }
 

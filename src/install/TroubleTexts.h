@@ -12,9 +12,10 @@ std::string MapInUse(const std::string& map);
 // A file of the installer's own folder stayed held; `detail` names it and the system's reason.
 std::string InstallerFileInUse(const std::string& map, const std::string& detail);
 // The program's data folder refused a new file (found before anything changed).
-std::string ProgramFolderNotWritable(const std::string& dataFolder, const std::string& reason, bool deniedThoughWritable);
+std::string ProgramFolderNotWritable(const std::string& dataFolder, const std::string& reason, bool deniedThoughWritable,
+                                     const std::string& map);
 // The program's folder lies at a path too long for the system's file calls.
-std::string ProgramFolderTooLong(const std::string& dataFolder);
+std::string ProgramFolderTooLong(const std::string& dataFolder, const std::string& map);
 // The map's folder refused a new file though it is not read-only (Windows: Controlled folder access).
 std::string MapFolderDenied(const std::string& map);
 // The map, or a file the install makes beside it, lies at a path too long.
