@@ -178,9 +178,6 @@ void StagedMapUpdate::ReplaceEntries(const fs::path& dataFolder)
     // After the owner, as a change of owner clears the set-id bits.
     std::error_code ec;
     fs::permissions(staged_, fs::status(map_).permissions(), ec);
-    // What else makes the map the user's file (attributes, its mark of the web, creation time,
-    // an access list of its own) goes along, so the renamed copy is taken for the same file.
-    platform::CarryIdentity(map_, staged_);
     if (fileops::FileSize(map_) != copiedSize_ || fs::last_write_time(map_, ec) != copiedTime_)
         throw InstallError("The map '" + name + "' was changed by another program during the install: close it "
                            "there, then install again. The map was left as that program saved it.");
@@ -192,6 +189,10 @@ void StagedMapUpdate::ReplaceEntries(const fs::path& dataFolder)
         throw InstallError("The changed map '" + name + "' could not be written to the disk (" + error.what() +
                            "). The map was left as it was.");
     }
+    // What else makes the map the user's file (attributes, its mark of the web, creation time,
+    // an access list of its own) goes along, so the renamed copy is taken for the same file;
+    // after the flush, which an access list of the map's may no longer let this user open for.
+    platform::CarryIdentity(map_, staged_);
     try {
         fileops::RenameReplacing(staged_, map_, fileops::Patience::MapRename);
     } catch (const FileError& error) {

@@ -14,6 +14,10 @@
 
 #include <gtest/gtest.h>
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 #include <chrono>
 #include <functional>
 
@@ -226,6 +230,23 @@ TEST(WindowsRules, AttributesCarriedOntoTheStagedCopy)
     EXPECT_TRUE(CarryAccessList(false, true));
     EXPECT_FALSE(CarryAccessList(false, false));
 }
+
+#if defined(_WIN32)
+TEST(WindowsIdentity, AHiddenSystemMapStaysSoAndAReadOnlyBackupIsReplaced)
+{
+    InstallScene scene(MapCompactedOnInstall());
+    const DWORD marks = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    ASSERT_TRUE(SetFileAttributesW(scene.mapPath().c_str(), marks | FILE_ATTRIBUTE_ARCHIVE));
+    const auto outcome = scene.Install();
+    ASSERT_TRUE(outcome.installed) << outcome.error;
+    EXPECT_EQ(GetFileAttributesW(scene.mapPath().c_str()) & marks, marks);
+
+    WriteText(BackupOf(scene), "an older backup");
+    ASSERT_TRUE(SetFileAttributesW(BackupOf(scene).c_str(), FILE_ATTRIBUTE_READONLY));
+    MakeBackup(fileops::Display(scene.mapPath()));
+    EXPECT_EQ(ReadBytes(BackupOf(scene)), ReadBytes(scene.mapPath()));
+}
+#endif
 
 } // namespace
 } // namespace vornak::test
