@@ -151,8 +151,9 @@ auto Retrying(const fs::path& target, Step step, Patience patience = Patience::S
         } catch (const FileError& error) {
             if (!platform::IsPassingRefusal(error.code(), target, removingFolder))
                 throw;
+            // A folder still not empty after every wait most likely holds a file of the user's.
             if (!retry.WaitAgain())
-                throw FileError(error.code(), error.what(), true);
+                throw FileError(error.code(), error.what(), error.code() != std::errc::directory_not_empty);
         }
     }
 }
