@@ -20,7 +20,7 @@ std::string MapInUse(const std::string& map)
 
 std::string InstallerFileInUse(const std::string& map, const std::string& detail)
 {
-    return std::string("A file of the installer was kept open by another program ") + kHolders + ": " + detail +
+    return std::string("A file the install needs was kept open by another program ") + kHolders + ": " + detail +
            ". The map '" + map + "' was left as it was: wait a moment and install again.";
 }
 

@@ -9,7 +9,8 @@ namespace vornak::texts {
 
 // The map or its staged copy stayed held past every wait, or was found held before the start.
 std::string MapInUse(const std::string& map);
-// A file of the installer's own folder stayed held; `detail` names it and the system's reason.
+// A file the install needs (a template, the scratch folder, the map as it is read) stayed held;
+// `detail` names it and the system's reason.
 std::string InstallerFileInUse(const std::string& map, const std::string& detail);
 // The program's data folder refused a new file (found before anything changed).
 std::string ProgramFolderNotWritable(const std::string& dataFolder, const std::string& reason, bool deniedThoughWritable,
