@@ -196,8 +196,9 @@ void StagedMapUpdate::ReplaceEntries(const fs::path& dataFolder)
     try {
         fileops::RenameReplacing(staged_, map_, fileops::Patience::MapRename);
     } catch (const FileError& error) {
-        // A program that opened the map since the install began: one that shares nothing, or
-        // one that shares all but the deletion (Windows then answers "Access is denied").
+        // A program that opened the map since the install began, or one that shares everything
+        // (which the check before lets pass) and whose open file Windows will not let a rename
+        // replace: "Access is denied" on a map that is not read-only, waited for like the rest.
         if (error.stillRefused() || platform::HeldByAnotherProgram(map_))
             throw InUse(name);
         throw;
