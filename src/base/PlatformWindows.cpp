@@ -143,8 +143,8 @@ fs::path ResolveLinks(const fs::path& path)
 
 void KeepOwner(const fs::path&, const fs::path&)
 {
-    // The replacing file takes the access rules its folder passes on, as the map had them;
-    // its owner is the user who installs.
+    // The replacing file takes the access rules its folder passes on, and an access list of
+    // the map's own through CarryIdentity; its owner is the user who installs.
 }
 
 namespace {
