@@ -14,6 +14,8 @@ bash scripts/linux-journey.sh
 # under wine and a private Xvfb (screenshots kept in the build); then both packages in dist/.
 bash scripts/build-windows.sh
 VORNAK_SCREENSHOTS=build-windows/journey-screenshots bash scripts/windows-journeys.sh
+# The install beside a program that holds files as a virus scanner does.
+bash scripts/windows-holder-journeys.sh
 bash scripts/package.sh
 
 # The whole suite again, built with AddressSanitizer and UndefinedBehaviorSanitizer.

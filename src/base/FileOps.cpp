@@ -2,6 +2,7 @@
 
 #include "base/FileError.h"
 #include "base/Platform.h"
+#include "base/Retry.h"
 
 #include <algorithm>
 #include <atomic>
@@ -137,6 +138,26 @@ void ReleaseInBackground(platform::HeldFile held) noexcept
     }
 }
 
+// Runs one step (its fault point included) again while it is refused for a reason that passes
+// by itself, with growing waits within its patience; then lets the last failure through,
+// marked as still refused.
+template <class Step>
+auto Retrying(const fs::path& target, Step step, Patience patience = Patience::Step, bool removingFolder = false)
+{
+    Retry retry(patience);
+    for (;;) {
+        try {
+            return step();
+        } catch (const FileError& error) {
+            if (!platform::IsPassingRefusal(error.code(), target, removingFolder))
+                throw;
+            // A folder still not empty after every wait most likely holds a file of the user's.
+            if (!retry.WaitAgain())
+                throw FileError(error.code(), error.what(), error.code() != std::errc::directory_not_empty);
+        }
+    }
+}
+
 } // namespace
 
 std::string Display(const fs::path& path)
@@ -169,22 +190,26 @@ bool FileExists(const fs::path& path)
 
 std::ifstream OpenForReading(const fs::path& path)
 {
-    FaultPoint("open-read", path);
-    errno = 0;
-    std::ifstream in(path, std::ios::binary);
-    if (!in.is_open())
-        Fail("Cannot open for reading", path, LastError());
-    return in;
+    return Retrying(path, [&] {
+        FaultPoint("open-read", path);
+        errno = 0;
+        std::ifstream in(path, std::ios::binary);
+        if (!in.is_open())
+            Fail("Cannot open for reading", path, LastError());
+        return in;
+    });
 }
 
 std::ofstream OpenForWriting(const fs::path& path)
 {
-    FaultPoint("open-write", path);
-    errno = 0;
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out.is_open())
-        Fail("Cannot open for writing", path, LastError());
-    return out;
+    return Retrying(path, [&] {
+        FaultPoint("open-write", path);
+        errno = 0;
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        if (!out.is_open())
+            Fail("Cannot open for writing", path, LastError());
+        return out;
+    });
 }
 
 void CheckRead(const std::istream& in, const fs::path& path)
@@ -214,32 +239,41 @@ void Close(std::ofstream& out, const fs::path& path)
 
 void CopyReplacing(const fs::path& from, const fs::path& to)
 {
-    FaultPoint("copy", to);
-    if (const auto ec = platform::CopyReplacing(from, to))
-        throw FileError(ec, "Cannot copy '" + Display(from) + "' to '" + Display(to) + "': " + ec.message());
+    Retrying(to, [&] {
+        FaultPoint("copy", to);
+        if (const auto ec = platform::CopyReplacing(from, to))
+            throw FileError(ec, "Cannot copy '" + Display(from) + "' to '" + Display(to) + "': " + ec.message());
+    });
 }
 
-void RenameReplacing(const fs::path& from, const fs::path& to)
+void RenameReplacing(const fs::path& from, const fs::path& to, Patience patience)
 {
-    FaultPoint("rename", to);
-    platform::HeldFile replaced = platform::HoldForRemoval(to);
-    auto ec = platform::MoveReplacing(from, to);
-    if (ec && replaced.holds()) {
-        // A file system that will not replace an open file (some network shares): as before.
-        { const platform::HeldFile released = std::move(replaced); }
-        ec = platform::MoveReplacing(from, to);
-    }
-    if (ec)
-        throw FileError(ec, "Cannot replace '" + Display(to) + "' with '" + Display(from) + "': " + ec.message());
-    ReleaseInBackground(std::move(replaced));
+    Retrying(
+        to,
+        [&] {
+            FaultPoint("rename", to);
+            platform::HeldFile replaced = platform::HoldForRemoval(to);
+            auto ec = platform::MoveReplacing(from, to);
+            if (ec && replaced.holds()) {
+                // A file system that will not replace an open file (some network shares): as before.
+                { const platform::HeldFile released = std::move(replaced); }
+                ec = platform::MoveReplacing(from, to);
+            }
+            if (ec)
+                throw FileError(ec, "Cannot replace '" + Display(to) + "' with '" + Display(from) + "': " + ec.message());
+            ReleaseInBackground(std::move(replaced));
+        },
+        patience);
 }
 
 void Flush(const fs::path& file)
 {
     Background().Finish(file);
-    FaultPoint("flush", file);
-    if (const auto ec = platform::FlushFile(file))
-        Fail("Cannot flush to the disk", file, ec);
+    Retrying(file, [&] {
+        FaultPoint("flush", file);
+        if (const auto ec = platform::FlushFile(file))
+            Fail("Cannot flush to the disk", file, ec);
+    });
 }
 
 void FlushFolder(const fs::path& folder)
@@ -265,20 +299,21 @@ void FinishBackgroundFlush(const fs::path& file) noexcept
     Background().Finish(file);
 }
 
-void PutInPlace(const fs::path& temp, const fs::path& target)
+void PutInPlace(const fs::path& temp, const fs::path& target, Patience patience)
 {
     try {
         Flush(temp);
-        RenameReplacing(temp, target);
+        RenameReplacing(temp, target, patience);
     } catch (...) {
-        std::error_code ignored;
-        fs::remove(temp, ignored);
+        Discard(temp);
         throw;
     }
     FlushFolder(target.parent_path());
 }
 
-fs::path CreateUnique(const fs::path& wanted, std::string_view companionSuffix)
+namespace {
+
+fs::path CreateUniqueOnce(const fs::path& wanted, std::string_view companionSuffix)
 {
     FaultPoint("create-new", wanted);
     auto stem = wanted;
@@ -304,7 +339,7 @@ fs::path CreateUnique(const fs::path& wanted, std::string_view companionSuffix)
     Fail("Cannot create", wanted, std::errc::file_exists, "every name of its kind beside it is taken");
 }
 
-void Remove(const fs::path& path)
+void RemoveOnce(const fs::path& path)
 {
     FaultPoint("remove", path);
     platform::HeldFile removed = platform::HoldForRemoval(path);
@@ -316,7 +351,7 @@ void Remove(const fs::path& path)
     ReleaseInBackground(std::move(removed));
 }
 
-void RemoveEmptyFolder(const fs::path& path)
+void RemoveEmptyFolderOnce(const fs::path& path)
 {
     FaultPoint("remove-folder", path);
     std::error_code ec;
@@ -332,13 +367,46 @@ void RemoveEmptyFolder(const fs::path& path)
     ReleaseInBackground(std::move(removed));
 }
 
-void CreateFolders(const fs::path& path)
+void CreateFoldersOnce(const fs::path& path)
 {
     FaultPoint("create-folders", path);
     std::error_code ec;
     fs::create_directories(path, ec);
     if (ec)
         Fail("Cannot create the folder", path, ec);
+}
+
+} // namespace
+
+fs::path CreateUnique(const fs::path& wanted, std::string_view companionSuffix)
+{
+    return Retrying(wanted, [&] { return CreateUniqueOnce(wanted, companionSuffix); });
+}
+
+void Remove(const fs::path& path)
+{
+    Retrying(path, [&] { RemoveOnce(path); });
+}
+
+void Discard(const fs::path& path) noexcept
+{
+    try {
+        std::error_code ec;
+        if (fs::exists(fs::symlink_status(path, ec)))
+            Remove(path);
+    } catch (...) {
+        // Still held after every wait: it stays, and the next install takes it away.
+    }
+}
+
+void RemoveEmptyFolder(const fs::path& path)
+{
+    Retrying(path, [&] { RemoveEmptyFolderOnce(path); }, Patience::Step, true);
+}
+
+void CreateFolders(const fs::path& path)
+{
+    Retrying(path, [&] { CreateFoldersOnce(path); });
 }
 
 std::uintmax_t FileSize(const fs::path& path)
@@ -392,8 +460,7 @@ void ReplaceAtomically(const fs::path& target, const fs::path& temp,
         }
         PutInPlace(temp, target);
     } catch (...) {
-        std::error_code ignored;
-        fs::remove(temp, ignored);
+        Discard(temp);
         throw;
     }
 }

@@ -34,6 +34,27 @@ std::filesystem::path ResolveLinks(const std::filesystem::path& path);
 // `to` keeps its own.
 void KeepOwner(const std::filesystem::path& from, const std::filesystem::path& to);
 
+// Whether `code`, from an operation on `target`, is a refusal that passes by itself: another
+// program holds the file for a moment (a virus scanner, a sync client, the search indexer), or a
+// deleted file is still pending. Never one that waiting cannot change (a read-only file).
+bool IsPassingRefusal(const std::error_code& code, const std::filesystem::path& target, bool removingFolder = false);
+// Whether the system refused a path for its length.
+bool IsTooLong(const std::error_code& code);
+// Whether a path (a folder to be created, when `folder`) is too long for this program's file
+// calls, known before any call fails. Only Windows without long-path support has such a limit.
+bool PathTooLong(const std::filesystem::path& path, bool folder = false);
+// Whether access was denied though the file or folder is not read-only: on Windows, what
+// Controlled folder access (ransomware protection) does to a program it does not know.
+bool DeniedThoughWritable(const std::error_code& code, const std::filesystem::path& target);
+// Gives `to` what makes `from` the user's file beyond its bytes, as far as it can: on Windows its
+// hidden, system, archive and not-indexed attributes, its mark of the web (the Zone.Identifier
+// stream), its creation time and an access list of its own. Elsewhere owner and permissions
+// say it all (KeepOwner).
+void CarryIdentity(const std::filesystem::path& from, const std::filesystem::path& to);
+// Clears the read-only attribute of a file about to be replaced (Windows refuses to rename over
+// one); nothing elsewhere, where the folder's permissions decide.
+void ClearReadOnly(const std::filesystem::path& file);
+
 // A file or folder kept open, so that its blocks outlive its name until the handle closes.
 class HeldFile {
 public:

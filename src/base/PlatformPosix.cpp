@@ -140,6 +140,36 @@ void KeepOwner(const fs::path& from, const fs::path& to)
         return; // `to` stays this user's, in this user's group
 }
 
+bool IsPassingRefusal(const std::error_code& code, const fs::path&, bool)
+{
+    // A busy file or mount lets go by itself; everything else here is final.
+    return code == std::errc::device_or_resource_busy;
+}
+
+bool IsTooLong(const std::error_code& code)
+{
+    return code == std::errc::filename_too_long;
+}
+
+bool PathTooLong(const fs::path&, bool)
+{
+    // The system says so itself (ENAMETOOLONG), at a limit no map path comes near.
+    return false;
+}
+
+bool DeniedThoughWritable(const std::error_code&, const fs::path&)
+{
+    return false;
+}
+
+void CarryIdentity(const fs::path&, const fs::path&)
+{
+}
+
+void ClearReadOnly(const fs::path&)
+{
+}
+
 HeldFile::~HeldFile()
 {
     if (handle_ >= 0)

@@ -1,8 +1,14 @@
 #include "base/Platform.h"
 
-#include <windows.h>
+#include "base/WindowsRules.h"
 
+#include <windows.h>
+#include <aclapi.h>
+
+#include <cerrno>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace vornak::platform {
 namespace fs = std::filesystem;
@@ -137,8 +143,149 @@ fs::path ResolveLinks(const fs::path& path)
 
 void KeepOwner(const fs::path&, const fs::path&)
 {
-    // The replacing file takes the access rules its folder passes on, as the map had them;
-    // its owner is the user who installs.
+    // The replacing file takes the access rules its folder passes on, and an access list of
+    // the map's own through CarryIdentity; its owner is the user who installs.
+}
+
+namespace {
+
+// The Windows number for an error, whether the system gave it or the C runtime turned it into
+// an errno value on the way (a sharing violation then reads as EACCES).
+unsigned long WindowsNumber(const std::error_code& code)
+{
+    if (code.category() == std::system_category())
+        return static_cast<unsigned long>(code.value());
+    if (code == std::errc::permission_denied)
+        return windows_rules::kAccessDenied;
+    if (code == std::errc::device_or_resource_busy)
+        return windows_rules::kSharingViolation;
+    if (code == std::errc::directory_not_empty)
+        return windows_rules::kDirNotEmpty;
+    if (code == std::errc::filename_too_long)
+        return windows_rules::kFilenameExcedRange;
+    return 0;
+}
+
+bool ReadOnlyFile(const fs::path& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+        (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+bool LongPathsEnabled()
+{
+    // Windows 10 1607 and later, where the registry allows it and the program's manifest asks.
+    using Query = BOOLEAN(WINAPI*)();
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    const auto query = ntdll ? reinterpret_cast<Query>(reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlAreLongPathsEnabled")))
+                             : nullptr;
+    return query && query() != 0;
+}
+
+void CarryStream(const fs::path& from, const fs::path& to, const wchar_t* stream)
+{
+    Handle in(CreateFileW((from.wstring() + stream).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!in.valid())
+        return;
+    std::vector<char> bytes(64 * 1024);
+    DWORD got = 0;
+    if (!ReadFile(in.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr))
+        return;
+    Handle out(CreateFileW((to.wstring() + stream).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (out.valid())
+        WriteFile(out.get(), bytes.data(), got, &written, nullptr);
+}
+
+void CarryCreationTime(const fs::path& from, const fs::path& to)
+{
+    Handle in(CreateFileW(from.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
+    FILETIME created{};
+    if (!in.valid() || !GetFileTime(in.get(), &created, nullptr, nullptr))
+        return;
+    Handle out(CreateFileW(to.c_str(), FILE_WRITE_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (out.valid())
+        SetFileTime(out.get(), &created, nullptr, nullptr);
+}
+
+void CarryAccessList(const fs::path& from, const fs::path& to)
+{
+    PACL list = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoW(from.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &list,
+                              nullptr, &descriptor) != ERROR_SUCCESS)
+        return;
+    const std::unique_ptr<void, decltype(&LocalFree)> owned(descriptor, &LocalFree);
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    if (list == nullptr || !GetSecurityDescriptorControl(descriptor, &control, &revision))
+        return;
+    bool explicitEntry = false;
+    for (DWORD i = 0; i < list->AceCount && !explicitEntry; ++i) {
+        void* entry = nullptr;
+        explicitEntry = GetAce(list, i, &entry) && (static_cast<ACE_HEADER*>(entry)->AceFlags & INHERITED_ACE) == 0;
+    }
+    const bool isProtected = (control & SE_DACL_PROTECTED) != 0;
+    if (!windows_rules::CarryAccessList(isProtected, explicitEntry))
+        return;
+    std::wstring target = to.wstring();
+    SetNamedSecurityInfoW(target.data(), SE_FILE_OBJECT,
+                          DACL_SECURITY_INFORMATION |
+                              (isProtected ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION),
+                          nullptr, nullptr, list, nullptr);
+}
+
+} // namespace
+
+bool IsPassingRefusal(const std::error_code& code, const fs::path& target, bool removingFolder)
+{
+    return windows_rules::PassingRefusal(WindowsNumber(code), ReadOnlyFile(target),
+                                         removingFolder ? windows_rules::Step::RemovingFolder
+                                                        : windows_rules::Step::OnFile);
+}
+
+bool IsTooLong(const std::error_code& code)
+{
+    return WindowsNumber(code) == windows_rules::kFilenameExcedRange;
+}
+
+bool PathTooLong(const fs::path& path, bool folder)
+{
+    std::error_code ec;
+    const std::wstring full = fs::absolute(path, ec).wstring();
+    if (ec || full.starts_with(L"\\\\?\\"))
+        return false;
+    return windows_rules::TooLong(full.size(), folder, LongPathsEnabled());
+}
+
+bool DeniedThoughWritable(const std::error_code& code, const fs::path& target)
+{
+    return WindowsNumber(code) == windows_rules::kAccessDenied && !ReadOnlyFile(target);
+}
+
+void CarryIdentity(const fs::path& from, const fs::path& to)
+{
+    CarryStream(from, to, L":Zone.Identifier");
+    CarryCreationTime(from, to);
+    CarryAccessList(from, to);
+    // Last: a hidden or system file refuses some ways of opening it.
+    const DWORD map = GetFileAttributesW(from.c_str());
+    const DWORD staged = GetFileAttributesW(to.c_str());
+    if (map != INVALID_FILE_ATTRIBUTES && staged != INVALID_FILE_ATTRIBUTES) {
+        const DWORD carried = windows_rules::CarriedAttributes(map, staged) & ~FILE_ATTRIBUTE_NORMAL;
+        if (carried != (staged & ~FILE_ATTRIBUTE_NORMAL))
+            SetFileAttributesW(to.c_str(), carried == 0 ? FILE_ATTRIBUTE_NORMAL : carried);
+    }
+}
+
+void ClearReadOnly(const fs::path& file)
+{
+    const DWORD attributes = GetFileAttributesW(file.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        SetFileAttributesW(file.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
 }
 
 HeldFile::~HeldFile() = default;

@@ -3,11 +3,16 @@
 #include "archive/ArchiveError.h"
 #include "install/AppPaths.h"
 #include "install/CameraLineTransfer.h"
+#include "base/FileError.h"
 #include "base/FileOps.h"
+#include "base/Platform.h"
+#include "install/ArchiveRetry.h"
 #include "install/InstallError.h"
 #include "install/InstallTexts.h"
+#include "install/Leftovers.h"
 #include "install/MapInfoTransfer.h"
 #include "install/StagedMapUpdate.h"
+#include "install/TroubleTexts.h"
 
 #include <array>
 #include <string_view>
@@ -38,11 +43,16 @@ public:
     {
         if (done_)
             return;
-        std::error_code ignored;
-        fs::remove(folder_ / "war3map.w3i", ignored);
-        fs::remove(folder_ / "war3map.j", ignored);
-        if (fs::is_empty(folder_, ignored))
-            fs::remove(folder_, ignored);
+        fileops::Discard(folder_ / "war3map.w3i");
+        fileops::Discard(folder_ / "war3map.j");
+        std::error_code ec;
+        if (fs::is_directory(folder_, ec) && fs::is_empty(folder_, ec)) {
+            try {
+                fileops::RemoveEmptyFolder(folder_);
+            } catch (...) {
+                // Held past every wait: an empty folder stays, and the next install uses it.
+            }
+        }
     }
     void Done() { done_ = true; }
 
@@ -62,9 +72,21 @@ InstallProcedure::InstallProcedure(fs::path appDir, MapArchive& archive, Install
 
 InstallResult InstallProcedure::Run(const fs::path& map)
 {
-    const auto path = [this](std::string_view suffix) { return AppPath(appDir_, suffix); };
-
     ui_.ShowBusyPointer();
+    // While a step waits for another program to let go of a file, the window stays alive.
+    const fileops::WhileWaiting waiting([this] { ui_.KeepResponsive(); });
+    try {
+        return RunSteps(map);
+    } catch (const FileError& error) {
+        if (error.stillRefused())
+            throw InstallError(texts::InstallerFileInUse(fileops::Display(map), error.what()), error.code());
+        throw;
+    }
+}
+
+InstallResult InstallProcedure::RunSteps(const fs::path& map)
+{
+    const auto path = [this](std::string_view suffix) { return AppPath(appDir_, suffix); };
 
     for (const auto& required : kFirstTemplates) {
         if (!fileops::FileExists(path(required.suffix))) {
@@ -73,6 +95,8 @@ InstallResult InstallProcedure::Run(const fs::path& map)
             return InstallResult::ProgramEnded;
         }
     }
+
+    CheckDataFolderWritable(map);
 
     // A map that cannot take the change is refused before anything is touched.
     StagedMapUpdate update(map, archive_, {path("\\Data\\listw3m.txt")});
@@ -123,7 +147,9 @@ InstallResult InstallProcedure::Run(const fs::path& map)
 void InstallProcedure::ExtractFromMap(const fs::path& map, const std::string& entry, const fs::path& scratch)
 {
     try {
-        archive_.ExtractEntry(map, entry, scratch, kCreateFolder);
+        if (!RetryingArchive(scratch / entry, [&] { archive_.ExtractEntry(map, entry, scratch, kCreateFolder); }))
+            throw InstallError(texts::InstallerFileInUse(fileops::Display(map), "'" + fileops::Display(scratch / entry) +
+                                                                                 "' could not be written"));
     } catch (const ArchiveError&) {
         // Say plainly when the map simply lacks the entry: a Lua-scripted map has no war3map.j.
         bool holdsEntry = true;
@@ -146,6 +172,38 @@ void InstallProcedure::ExtractFromMap(const fs::path& map, const std::string& en
                                " that can be read: the map is damaged, or not a Warcraft III map.");
         }
         throw;
+    }
+}
+
+} // namespace vornak
+
+namespace vornak {
+
+void InstallProcedure::CheckDataFolderWritable(const fs::path& map) const
+{
+    // Every install rewrites the templates and extracts into Data/temp: a folder that takes no
+    // new file (Program Files, a read-only folder, one Windows protects) is found here, before
+    // the map or anything else changes, and not blamed on the map later.
+    const fs::path data = appDir_ / "Data";
+    const std::string shown = fileops::Display(data);
+    if (platform::PathTooLong(data / "temp", true) || platform::PathTooLong(data / "temp" / "war3map.w3i") ||
+        platform::PathTooLong(data / "war3map.w3i.tmp"))
+        throw InstallError(texts::ProgramFolderTooLong(shown, fileops::Display(map)));
+    // One a killed install left goes first.
+    RemoveLeftovers(data / "write-test.vqinstall");
+    fs::path probe;
+    try {
+        probe = fileops::CreateUnique(data / "write-test.vqinstall");
+        fileops::Remove(probe);
+    } catch (const FileError& error) {
+        if (!probe.empty())
+            fileops::Discard(probe);
+        if (platform::IsTooLong(error.code()))
+            throw InstallError(texts::ProgramFolderTooLong(shown, fileops::Display(map)), error.code());
+        throw InstallError(texts::ProgramFolderNotWritable(shown, error.what(),
+                                                           platform::DeniedThoughWritable(error.code(), data),
+                                                           fileops::Display(map)),
+                           error.code());
     }
 }
 

@@ -22,6 +22,10 @@ public:
     virtual void ShowRequiredFile(const std::string& message) = 0;
     // Brings the finished page to the front and enables Next.
     virtual void ShowFinishedPage() = 0;
+    // Called every tenth of a second or so while a step waits for another program to let go of
+    // a file (up to about 10 s): a window keeps painting and keeps its busy pointer here. The
+    // default does nothing.
+    virtual void KeepResponsive() {}
     // Ends the program. The window never returns from it; a test double that does
     // return gets an install that stops right there.
     virtual void Unload() = 0;

@@ -1,11 +1,16 @@
 #include "install/MapBackup.h"
 
+#include "base/FileError.h"
 #include "base/FileOps.h"
+#include "base/Platform.h"
 #include "install/InstallError.h"
+#include "install/Leftovers.h"
+#include "install/TroubleTexts.h"
 
 #include <filesystem>
 
 namespace vornak {
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -39,18 +44,35 @@ void MakeBackup(std::string_view mapPath)
 {
     const auto source = fileops::PathFromUtf8(mapPath);
     const auto target = fileops::PathFromUtf8(BackupPathFor(mapPath));
+    const std::string map(mapPath);
     // Through a temporary copy, so a failed copy never leaves a half backup in place of a good one.
     auto part = target;
     part += ".part";
-    const auto temp = fileops::CreateUnique(part);
+    if (platform::PathTooLong(fs::path(part) += std::string(fileops::kUniqueNumberBytes, '9')))
+        throw InstallError(texts::BackupPathTooLong(map, fileops::Display(target)));
+    // What an interrupted backup of this map left under that name goes first.
+    RemoveLeftovers(part);
+    fs::path temp;
     try {
-        fileops::CopyReplacing(source, temp);
-    } catch (...) {
-        std::error_code ignored;
-        std::filesystem::remove(temp, ignored);
+        temp = fileops::CreateUnique(part);
+    } catch (const FileError& error) {
+        if (platform::IsTooLong(error.code()))
+            throw InstallError(texts::BackupPathTooLong(map, fileops::Display(target)), error.code());
+        if (platform::DeniedThoughWritable(error.code(), target.parent_path()))
+            throw InstallError(texts::BackupFolderDenied(map), error.code());
         throw;
     }
-    fileops::PutInPlace(temp, target);
+    try {
+        fileops::CopyReplacing(source, temp);
+        // An older backup made read-only would refuse to be replaced on Windows.
+        platform::ClearReadOnly(target);
+        fileops::PutInPlace(temp, target);
+    } catch (const FileError& error) {
+        fileops::Discard(temp);
+        if (error.stillRefused())
+            throw InstallError(texts::BackupInUse(map), error.code());
+        throw;
+    }
 }
 
 } // namespace vornak

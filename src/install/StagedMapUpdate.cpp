@@ -4,7 +4,10 @@
 #include "base/FileOps.h"
 #include "base/FileError.h"
 #include "base/Platform.h"
+#include "install/ArchiveRetry.h"
 #include "install/InstallError.h"
+#include "install/Leftovers.h"
+#include "install/TroubleTexts.h"
 
 #include <iterator>
 #include <set>
@@ -16,8 +19,16 @@ namespace {
 
 InstallError InUse(const std::string& name)
 {
-    return InstallError("The map '" + name + "' is in use by another program (the map editor or the game keep "
-                        "their maps open): close it there, then install again. The map was left as it was.");
+    return InstallError(texts::MapInUse(name));
+}
+
+// An archive call on the map or its staged copy, tried again while another program holds
+// either for a moment; held past every wait, it is the map in use.
+template <class Call>
+void OnStaged(const fs::path& staged, const std::string& name, Call call)
+{
+    if (!RetryingArchive(staged, call))
+        throw InUse(name);
 }
 
 std::vector<std::uint8_t> ReadWholeFile(const fs::path& path)
@@ -68,6 +79,11 @@ fs::path StagedMapUpdate::StagedPathFor(const fs::path& map)
 void StagedMapUpdate::CheckMapCanChange()
 {
     const std::string name = fileops::Display(map_);
+    // Beyond the system's limit the map would read as missing: say what it is. The longest name
+    // made beside it is the staged copy's compaction file with a number.
+    if (platform::PathTooLong(map_) ||
+        platform::PathTooLong(fs::path(StagedPathFor(map_)) += std::string(fileops::kUniqueNumberBytes, '9') + ".tmp"))
+        throw InstallError(texts::MapPathTooLong(name));
     std::error_code ec;
     const auto status = fs::status(map_, ec);
     if (!fs::exists(status))
@@ -92,12 +108,17 @@ void StagedMapUpdate::CheckMapCanChange()
     // made there does. It stays as the staged copy's place until the install ends.
     try {
         ReserveStaged();
-    } catch (const FileError&) {
+    } catch (const FileError& error) {
+        if (platform::IsTooLong(error.code()))
+            throw InstallError(texts::MapPathTooLong(name));
+        if (platform::DeniedThoughWritable(error.code(), folder))
+            throw InstallError(texts::MapFolderDenied(name));
         throw InstallError("The folder of the map '" + name + "' cannot be written: the map cannot be changed. "
                            "Copy the map into a folder you may change, choose the copy and install again.");
     }
 
-    archive_.CheckWritable(map_);
+    if (!RetryingArchive(map_, [&] { archive_.CheckWritable(map_); }))
+        throw InUse(name);
 }
 
 void StagedMapUpdate::StageCopy()
@@ -112,7 +133,8 @@ void StagedMapUpdate::StageCopy()
     // One pass writes the staged map without the five entries and without their space (and
     // has it flushed in the background). A map that pass does not take is copied whole, and
     // the archive library compacts it in ReplaceEntries.
-    rebuilt_ = archive_.CopyWithout(map_, staged_, kModEntries, extraListFiles_);
+    const std::string name = fileops::Display(map_);
+    OnStaged(staged_, name, [&] { rebuilt_ = archive_.CopyWithout(map_, staged_, kModEntries, extraListFiles_); });
     if (!rebuilt_)
         fileops::CopyReplacing(map_, staged_);
     // The copy takes the map's permissions, and a map writable through its group does not let
@@ -122,21 +144,24 @@ void StagedMapUpdate::StageCopy()
 
 void StagedMapUpdate::ReplaceEntries(const fs::path& dataFolder)
 {
+    const std::string name = fileops::Display(map_);
     for (const auto entry : kModEntries) {
-        const std::string name(entry);
-        if (!rebuilt_ && archive_.HasEntry(staged_, name))
-            archive_.DeleteEntry(staged_, name);
+        const std::string entryName(entry);
+        OnStaged(staged_, name, [&] {
+            if (!rebuilt_ && archive_.HasEntry(staged_, entryName))
+                archive_.DeleteEntry(staged_, entryName);
+        });
     }
     std::vector<NewEntry> additions;
     for (const auto entry : kModEntries)
         additions.push_back({dataFolder / entry, std::string(entry)});
-    archive_.AddEntries(staged_, additions, kStoreCompressed);
+    OnStaged(staged_, name, [&] { archive_.AddEntries(staged_, additions, kStoreCompressed); });
     // Compaction rewrites the whole map sector by sector, several times the cost of copying
     // it, so it runs only where the change left the map larger than it was. The five new
     // entries lie at the end of the map and the next install reuses their space, so repeated
     // installs never grow it. Without every name known the space of the old entries stays.
     if (!rebuilt_ && fileops::FileSize(staged_) > fileops::FileSize(map_))
-        archive_.Compact(staged_, extraListFiles_);
+        OnStaged(staged_, name, [&] { archive_.Compact(staged_, extraListFiles_); });
 
     Verify(before_, dataFolder);
 
@@ -144,21 +169,28 @@ void StagedMapUpdate::ReplaceEntries(const fs::path& dataFolder)
     // After the owner, as a change of owner clears the set-id bits.
     std::error_code ec;
     fs::permissions(staged_, fs::status(map_).permissions(), ec);
-    const std::string name = fileops::Display(map_);
     if (fileops::FileSize(map_) != copiedSize_ || fs::last_write_time(map_, ec) != copiedTime_)
         throw InstallError("The map '" + name + "' was changed by another program during the install: close it "
                            "there, then install again. The map was left as that program saved it.");
     try {
         fileops::Flush(staged_);
     } catch (const FileError& error) {
+        if (error.stillRefused())
+            throw InUse(name);
         throw InstallError("The changed map '" + name + "' could not be written to the disk (" + error.what() +
                            "). The map was left as it was.");
     }
+    // What else makes the map the user's file (attributes, its mark of the web, creation time,
+    // an access list of its own) goes along, so the renamed copy is taken for the same file;
+    // after the flush, which an access list of the map's may no longer let this user open for.
+    platform::CarryIdentity(map_, staged_);
     try {
-        fileops::RenameReplacing(staged_, map_);
-    } catch (const FileError&) {
-        // A program that opened the map since the install began.
-        if (platform::HeldByAnotherProgram(map_))
+        fileops::RenameReplacing(staged_, map_, fileops::Patience::MapRename);
+    } catch (const FileError& error) {
+        // A program that opened the map since the install began, or one that shares everything
+        // (which the check before lets pass) and whose open file Windows will not let a rename
+        // replace: "Access is denied" on a map that is not read-only, waited for like the rest.
+        if (error.stillRefused() || platform::HeldByAnotherProgram(map_))
             throw InUse(name);
         throw;
     }
@@ -173,6 +205,8 @@ void StagedMapUpdate::ReplaceEntries(const fs::path& dataFolder)
 
 void StagedMapUpdate::ReserveStaged()
 {
+    // What an interrupted install of this map left under these names goes first.
+    RemoveLeftovers(StagedPathFor(map_), ".tmp");
     // Never a file that is there already, nor one whose compaction file would be.
     staged_ = fileops::CreateUnique(StagedPathFor(map_), ".tmp");
     stagedExists_ = true;
@@ -230,12 +264,12 @@ void StagedMapUpdate::DiscardStaged() noexcept
 {
     if (!stagedExists_)
         return;
-    std::error_code ignored;
-    fs::remove(staged_, ignored);
+    fileops::FinishBackgroundFlush(staged_);
+    fileops::Discard(staged_);
     // The archive layer compacts through "<file>.tmp" beside the file it compacts.
     auto compacting = staged_;
     compacting += ".tmp";
-    fs::remove(compacting, ignored);
+    fileops::Discard(compacting);
     stagedExists_ = false;
 }
 

@@ -193,6 +193,7 @@ TEST_F(InstallProcedureTest, AMapAnotherProgramHoldsOpenIsRefusedNamingItBeforeO
         return CreateFileW(scene.mapPath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     };
     const std::string inUse = "The map '" + fileops::Display(scene.mapPath()) + "' is in use by another program";
+    fileops::SetSleep([](std::chrono::milliseconds) {}); // the rename's wait, without waiting
     Handle late(nullptr, &CloseHandle);
     for (const bool atTheRename : {false, true}) {
         Handle held(atTheRename ? nullptr : hold(), &CloseHandle);
@@ -204,6 +205,7 @@ TEST_F(InstallProcedureTest, AMapAnotherProgramHoldsOpenIsRefusedNamingItBeforeO
         ExpectRefused(storm, inUse);
         fileops::SetFaultHook({});
     }
+    fileops::SetSleep(nullptr);
     EXPECT_TRUE(late);
     late.reset();
     EXPECT_EQ(ReadBytes(scene.mapPath()), scene.mapBytes());

@@ -1,17 +1,30 @@
-// Runs one install and exits: the kill test starts it and kills it at chosen moments.
-// Usage: install_child <program folder> <map>. Exit status 0 when installed, else 1 with the
-// failure's description on standard error.
+// Runs one install and exits: the kill test starts it and kills it at chosen moments, the
+// Windows journeys run it beside a program that holds files.
+// Usage: install_child <program folder> <map> [backup]. With "backup", the map's backup is made
+// first. Exit status 0 when installed, else 1 with the failure's description on standard error.
 
 #include "InstallScene.h"
 #include "base/FileOps.h"
+#include "install/MapBackup.h"
+
+#include <exception>
+#include <string_view>
 
 #include <iostream>
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::cerr << "usage: install_child <program folder> <map>\n";
+    if (argc != 3 && !(argc == 4 && std::string_view(argv[3]) == "backup")) {
+        std::cerr << "usage: install_child <program folder> <map> [backup]\n";
         return 64;
+    }
+    if (argc == 4) {
+        try {
+            vornak::MakeBackup(argv[2]);
+        } catch (const std::exception& error) {
+            std::cerr << "install_child: " << error.what() << '\n';
+            return 1;
+        }
     }
     const auto outcome = vornak::test::RunInstall(vornak::fileops::PathFromUtf8(argv[1]),
                                                   vornak::fileops::PathFromUtf8(argv[2]));

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "archive/ArchiveError.h"
+#include "base/Platform.h"
+#include "base/Retry.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace vornak {
+
+// The system's own number behind an archive failure, where it is one (StormLib reports errno
+// values, or Windows errors on Windows).
+inline std::error_code SystemCodeOf(const std::error_code& code)
+{
+    return code.category() == ArchiveCategory() ? std::error_code(code.value(), std::system_category()) : code;
+}
+
+// Runs an archive call again while the system refuses `file` for a reason that passes by itself
+// (platform::IsPassingRefusal), as the file layer does its own steps. Returns false when the
+// refusal outlasted every wait, leaving the failure to the caller's words.
+template <class Call>
+bool RetryingArchive(const std::filesystem::path& file, Call call)
+{
+    fileops::Retry retry(fileops::Patience::Step);
+    for (;;) {
+        try {
+            call();
+            return true;
+        } catch (const ArchiveError& error) {
+            if (!platform::IsPassingRefusal(SystemCodeOf(error.code()), file))
+                throw;
+            if (!retry.WaitAgain())
+                return false;
+        }
+    }
+}
+
+} // namespace vornak

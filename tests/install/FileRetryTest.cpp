@@ -1,0 +1,251 @@
+// Another program holding a file for a moment (a virus scanner, a sync client, the search
+// indexer): each step of the install and the backup refused as busy a few times, then always,
+// with the sleep replaced so that no test waits. And the Windows rules, decided without Windows.
+#include "InstallScene.h"
+#include "MapBuilder.h"
+#include "W3iBuilder.h"
+#include "archive/ArchiveError.h"
+#include "base/FileError.h"
+#include "base/FileOps.h"
+#include "base/WindowsRules.h"
+#include "install/InstallError.h"
+#include "install/MapBackup.h"
+#include "install/StagedMapUpdate.h"
+
+#include <gtest/gtest.h>
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
+#include <chrono>
+#include <functional>
+
+namespace vornak::test {
+namespace {
+namespace fs = std::filesystem;
+using std::chrono::milliseconds;
+
+#if defined(_WIN32)
+const std::error_code kBusy(32, std::system_category()); // a sharing violation
+#else
+const std::error_code kBusy = std::make_error_code(std::errc::device_or_resource_busy);
+#endif
+
+struct HeldStep {
+    const char* label;
+    const char* operation;
+    std::function<fs::path(const InstallScene&)> file;
+    bool backup = false;      // the backup's step, not the install's
+    bool mapHeldToo = false;  // the map's rename refused throughout, so the staged copy is discarded
+    bool leavesFile = false;  // a removal refused throughout leaves its file for the next install
+    milliseconds mostWaited{2000};
+};
+
+fs::path BackupOf(const InstallScene& s)
+{
+    return fileops::PathFromUtf8(BackupPathFor(fileops::Display(s.mapPath())));
+}
+
+const HeldStep kSteps[] = {
+    {"MapRename", "rename", [](const InstallScene& s) { return s.mapPath(); }, false, false, false, milliseconds(10000)},
+    {"StagedFlush", "flush", [](const InstallScene& s) { return s.stagedPath(); }},
+    {"TemplateReplace", "rename", [](const InstallScene& s) { return s.dataDir() / "war3map.w3i"; }},
+    {"ScratchRemove", "remove", [](const InstallScene& s) { return s.dataDir() / "temp" / "war3map.w3i"; },
+     false, false, true, milliseconds(4000)},
+    {"ScratchFolderRemove", "remove-folder", [](const InstallScene& s) { return s.dataDir() / "temp"; },
+     false, false, true, milliseconds(4000)},
+    {"BackupCopy", "copy", [](const InstallScene& s) { return fs::path(BackupOf(s)) += ".part"; }, true},
+    {"BackupRename", "rename", [](const InstallScene& s) { return BackupOf(s); }, true},
+    {"StagedDiscard", "remove", [](const InstallScene& s) { return s.stagedPath(); },
+     false, true, false, milliseconds(12000)},
+    {"Compaction", "archive-compact", [](const InstallScene& s) { return s.stagedPath(); }},
+};
+
+void PrintTo(const HeldStep& step, std::ostream* out)
+{
+    *out << step.label;
+}
+
+class HeldFile : public ::testing::TestWithParam<std::tuple<HeldStep, bool>> {
+protected:
+    void SetUp() override
+    {
+        fileops::SetSleep([this](milliseconds slice) { waited += slice; });
+    }
+    void TearDown() override
+    {
+        fileops::SetFaultHook(nullptr);
+        fileops::SetSleep(nullptr);
+    }
+    // Refuses `operation` on `file` as busy `times` times (every time when negative).
+    void Hold(const std::string& operation, const fs::path& file, int times)
+    {
+        holds.push_back({operation, file, times});
+        fileops::SetFaultHook([this](std::string_view op, const fs::path& path) {
+            for (auto& hold : holds) {
+                if (op != hold.operation || path != hold.file || hold.times == 0)
+                    continue;
+                --hold.times;
+                if (op.starts_with("archive-"))
+                    throw ArchiveError("Compacting", fileops::Display(path), "", "busy",
+                                       std::error_code(kBusy.value(), ArchiveCategory()));
+                throw FileError(kBusy, "Cannot " + std::string(op) + " '" + fileops::Display(path) + "': busy");
+            }
+        });
+    }
+
+    struct Hold_ {
+        std::string operation;
+        fs::path file;
+        int times;
+    };
+    std::vector<Hold_> holds;
+    milliseconds waited{0};
+};
+
+// A map copied whole and compacted, with map info unlike the template's, so that every step of
+// the table is met.
+std::vector<std::uint8_t> MapCompactedOnInstall()
+{
+    W3iBuilder info;
+    info.playableWidth = 20;
+    return TypicalMap({.w3i = info.Build()})
+        .Entry("war3map.doo", std::vector<std::uint8_t>(3000, 7))
+        .Encrypted("war3map.doo", true)
+        .Build();
+}
+
+TEST_P(HeldFile, WaitsItOutOrSaysSoLeavingTheMapAndNothingElse)
+{
+    const auto& [step, always] = GetParam();
+    InstallScene scene(MapCompactedOnInstall());
+    const MapEntries before = ReadAllEntries(scene.mapPath(), scene.listFile());
+    ASSERT_TRUE(scene.Install().installed);
+    const FolderState completed = CaptureFolder(scene.dataDir());
+    scene.Reset();
+
+    if (step.mapHeldToo)
+        Hold("rename", scene.mapPath(), -1);
+    Hold(step.operation, step.file(scene), always ? -1 : 3);
+    const bool fails = always || step.mapHeldToo;
+
+    if (step.backup) {
+        std::string error;
+        try {
+            MakeBackup(fileops::Display(scene.mapPath()));
+        } catch (const InstallError& e) {
+            error = e.what();
+        }
+        EXPECT_EQ(ReadBytes(scene.mapPath()), scene.mapBytes());
+        if (fails) {
+            EXPECT_NE(error.find("another program"), std::string::npos) << error;
+            EXPECT_EQ(CaptureFolder(scene.mapFolder()).size(), 1u) << "a backup or its .part was left";
+        } else {
+            EXPECT_EQ(error, "");
+            EXPECT_EQ(ReadBytes(BackupOf(scene)), scene.mapBytes());
+            EXPECT_EQ(CaptureFolder(scene.mapFolder()).size(), 2u) << "a .part was left";
+        }
+    } else {
+        const auto outcome = scene.Install();
+        if (fails) {
+            EXPECT_FALSE(outcome.installed);
+            EXPECT_NE(outcome.error.find("another program"), std::string::npos) << outcome.error;
+            EXPECT_NE(outcome.error.find(fileops::Display(scene.mapPath())), std::string::npos) << outcome.error;
+            EXPECT_EQ(ReadBytes(scene.mapPath()), scene.mapBytes());
+            if (!step.leavesFile && !step.mapHeldToo) {
+                EXPECT_EQ(scene.ExplainIfNotUntouched(completed), "");
+            }
+        } else {
+            EXPECT_TRUE(outcome.installed) << outcome.error;
+            EXPECT_EQ(scene.ExplainIfNotCleanlyInstalled(before), "");
+            EXPECT_EQ(DescribeDifference(completed, CaptureFolder(scene.dataDir())), "");
+        }
+        // Whatever a held file kept, the next install, with nothing held, takes it away.
+        fileops::SetFaultHook(nullptr);
+        EXPECT_TRUE(scene.Install().installed);
+        EXPECT_EQ(scene.ExplainIfNotCleanlyInstalled(before), "");
+        EXPECT_EQ(DescribeDifference(completed, CaptureFolder(scene.dataDir())), "");
+    }
+    // Three refusals are three waits (10, 20, 40 ms); a refusal throughout spends a budget.
+    EXPECT_GE(waited, fails ? milliseconds(2000) : milliseconds(70)) << "the held step was not met, or not waited for";
+    EXPECT_LE(waited, fails ? step.mostWaited : milliseconds(100));
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, HeldFile, ::testing::Combine(::testing::ValuesIn(kSteps), ::testing::Bool()),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param).label) +
+                                 (std::get<1>(info.param) ? "HeldThroughout" : "HeldAMoment");
+                         });
+
+TEST(WindowsRules, WhatPassesByItself)
+{
+    using windows_rules::Step;
+    struct Case {
+        unsigned long error;
+        bool readOnly;
+        Step step;
+        bool passes;
+    } const cases[] = {
+        {windows_rules::kSharingViolation, false, Step::OnFile, true},
+        {windows_rules::kLockViolation, false, Step::OnFile, true},
+        {windows_rules::kDeletePending, false, Step::OnFile, true},
+        {windows_rules::kAccessDenied, false, Step::OnFile, true},  // a holder sharing all but deletion
+        {windows_rules::kAccessDenied, true, Step::OnFile, false},  // read-only stays so
+        {windows_rules::kDirNotEmpty, false, Step::RemovingFolder, true}, // a pending file in it
+        {windows_rules::kDirNotEmpty, false, Step::OnFile, false},
+        {2, false, Step::OnFile, false},   // not found
+        {112, false, Step::OnFile, false}, // disk full
+        {windows_rules::kFilenameExcedRange, false, Step::OnFile, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(windows_rules::PassingRefusal(c.error, c.readOnly, c.step), c.passes) << c.error << " " << c.readOnly;
+}
+
+TEST(WindowsRules, PathsTooLongWithoutLongPathSupport)
+{
+    struct Case {
+        std::size_t units;
+        bool folder;
+        bool longPaths;
+        bool tooLong;
+    } const cases[] = {
+        {259, false, false, false}, {260, false, false, true},  {247, true, false, false},
+        {248, true, false, true},   {5000, false, true, false}, {5000, true, true, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(windows_rules::TooLong(c.units, c.folder, c.longPaths), c.tooLong) << c.units << " " << c.folder;
+}
+
+TEST(WindowsRules, AttributesCarriedOntoTheStagedCopy)
+{
+    using namespace windows_rules;
+    // 0x26 (hidden, system, archive) came back as 0x20 before.
+    EXPECT_EQ(CarriedAttributes(kHidden | kSystem | kArchive, kArchive), kHidden | kSystem | kArchive);
+    EXPECT_EQ(CarriedAttributes(kNotContentIndexed, kArchive), kNotContentIndexed);
+    EXPECT_EQ(CarriedAttributes(kReadOnly | kArchive, kArchive), kArchive);
+    EXPECT_EQ(CarriedAttributes(0, kArchive | 0x100), 0x100u); // the copy's own others stay
+    EXPECT_TRUE(CarryAccessList(true, false));
+    EXPECT_TRUE(CarryAccessList(false, true));
+    EXPECT_FALSE(CarryAccessList(false, false));
+}
+
+#if defined(_WIN32)
+TEST(WindowsIdentity, AHiddenSystemMapStaysSoAndAReadOnlyBackupIsReplaced)
+{
+    InstallScene scene(MapCompactedOnInstall());
+    const DWORD marks = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    ASSERT_TRUE(SetFileAttributesW(scene.mapPath().c_str(), marks | FILE_ATTRIBUTE_ARCHIVE));
+    const auto outcome = scene.Install();
+    ASSERT_TRUE(outcome.installed) << outcome.error;
+    EXPECT_EQ(GetFileAttributesW(scene.mapPath().c_str()) & marks, marks);
+
+    WriteText(BackupOf(scene), "an older backup");
+    ASSERT_TRUE(SetFileAttributesW(BackupOf(scene).c_str(), FILE_ATTRIBUTE_READONLY));
+    MakeBackup(fileops::Display(scene.mapPath()));
+    EXPECT_EQ(ReadBytes(BackupOf(scene)), ReadBytes(scene.mapPath()));
+}
+#endif
+
+} // namespace
+} // namespace vornak::test
