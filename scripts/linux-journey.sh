@@ -12,13 +12,7 @@ done
 [ -x build/app/vornak-installer ] && [ -x build/tests/support/make_journey_map ] ||
   { echo "build/ has no program or make_journey_map: run scripts/build.sh first"; exit 1; }
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. scripts/scratch.sh
 . scripts/private-display.sh 800x600
 
 cp -r build/app "$work/app"

@@ -12,14 +12,7 @@ done
 cmake -S . -B build >/dev/null
 cmake --build build -j2 --target vornak-installer >/dev/null
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  chmod -R u+w "$work" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. scripts/scratch.sh
 . scripts/private-display.sh 800x600
 sleep 1
 mkdir -p "$out" "$work/maps"

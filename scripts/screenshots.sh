@@ -15,13 +15,7 @@ cmake -S . -B build >/dev/null
 cmake --build build -j2 --target vornak-installer >/dev/null
 [ -f build/app/Data/listw3m.txt ] || { echo "build/app/Data has no listw3m.txt: the project's Data/ folder is missing"; exit 1; }
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. scripts/scratch.sh
 
 . scripts/private-display.sh 800x600
 sleep 1
