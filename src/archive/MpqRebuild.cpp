@@ -1,6 +1,7 @@
 #include "archive/MpqRebuild.h"
 
 #include "archive/MpqCipher.h"
+#include "archive/MpqFormat.h"
 #include "archive/MpqStructureCheck.h"
 #include "base/FileError.h"
 #include "base/FileOps.h"
@@ -15,20 +16,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::uint32_t kMpqId = 0x1A51504D; // "MPQ\x1A"
-constexpr std::uint32_t kHeaderSize = 32;     // the first format's header
-constexpr std::uint32_t kEntryWords = 4;
-
-constexpr std::uint32_t kFileImplode = 0x00000100;
-constexpr std::uint32_t kFileCompress = 0x00000200;
-constexpr std::uint32_t kFileEncrypted = 0x00010000;
-constexpr std::uint32_t kFileFixKey = 0x00020000;
-constexpr std::uint32_t kFileSingleUnit = 0x01000000;
-constexpr std::uint32_t kFileSectorCrc = 0x04000000;
-constexpr std::uint32_t kFileExists = 0x80000000;
-
-constexpr std::uint32_t kFreeSlot = 0xFFFFFFFF;
-constexpr std::uint32_t kDeletedSlot = 0xFFFFFFFE;
+using namespace mpq;
 
 // Copies go through a buffer of this size; a re-encrypted stretch is held whole, up to the limit.
 constexpr std::size_t kChunk = 1 << 20;

@@ -1,6 +1,7 @@
 #include "archive/MpqStructureCheck.h"
 
 #include "archive/MpqCipher.h"
+#include "archive/MpqFormat.h"
 #include "base/LittleEndian.h"
 
 #include <algorithm>
@@ -17,22 +18,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::uint64_t kHeaderAlignment = 512;
-constexpr std::size_t kHeaderSize = 32; // the first format's header; later formats only add to it
-constexpr std::size_t kTableEntrySize = 16;
-constexpr std::uint32_t kMpqId = 0x1A51504D;      // "MPQ\x1A"
-constexpr std::uint32_t kUserDataId = 0x1B51504D; // "MPQ\x1B"
-constexpr std::uint32_t kWarcraftMapId = 0x57334D48; // "HM3W"
+using namespace mpq;
+constexpr std::size_t kTableEntrySize = kEntryBytes;
 
-constexpr std::uint32_t kFileImplode = 0x00000100;
-constexpr std::uint32_t kFileCompress = 0x00000200;
-constexpr std::uint32_t kFileEncrypted = 0x00010000;
-constexpr std::uint32_t kFileFixKey = 0x00020000;
-constexpr std::uint32_t kFileSingleUnit = 0x01000000;
-constexpr std::uint32_t kFileDeleteMarker = 0x02000000;
-constexpr std::uint32_t kFileSectorCrc = 0x04000000;
-constexpr std::uint32_t kFileSignature = 0x10000000;
-constexpr std::uint32_t kFileExists = 0x80000000;
 // Every flag a map's entry may carry. Patch entries (raw data behind a patch header) belong
 // to game patch archives only.
 constexpr std::uint32_t kKnownFlags = kFileImplode | kFileCompress | kFileEncrypted | kFileFixKey | kFileSingleUnit |
