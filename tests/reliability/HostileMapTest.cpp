@@ -219,6 +219,11 @@ const HostileCase kCases[] = {
          return BaseMap(std::string(garbage.begin(), garbage.end())).Build();
      }},
     {"Script100MB", [] { return BaseMap(TypicalScript(100u * 1024 * 1024)).Build(); }},
+#if !defined(VORNAK_SYSTEM_STORMLIB)
+    // Debian's StormLib 9.22 loops for ever in its bzip2 code reading this script (found by
+    // scripts/fuzz-stormlib.sh); only the pinned release is held to it.
+    {"Bzip2SectorLoop", [] { return ReadBytes(SourceDir() / "fuzz" / "regressions" / "bzip2-sector-loop.w3x"); }},
+#endif
     {"ScriptOne100MBLine", [] {
          std::string line(100u * 1024 * 1024, 'x');
          for (std::size_t i = 0; i < line.size(); i += 97)
