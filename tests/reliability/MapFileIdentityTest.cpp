@@ -244,15 +244,6 @@ const Situation kSituations[] = {
          EXPECT_EQ(status.st_gid, kGroup);
          EXPECT_EQ(status.st_mode & 07777, 0640u);
      }},
-    {"NoWriteBitsStayReadOnlyEvenForRoot", false, false,
-     [](const InstallScene& s) {
-         fs::permissions(s.mapPath(), fs::perms(0444));
-         return s.mapPath();
-     },
-     [](const InstallScene& s, const MapEntries&, const fs::path&, const std::string& error) {
-         EXPECT_NE(error.find("read-only"), std::string::npos) << error;
-         EXPECT_EQ(s.ExplainIfNotUntouched(s.dataAsMade()), "");
-     }},
     // Only its group may write this map, which the system grants and its owner's bits do not.
     {"MapWritableThroughItsGroupInstalls", true, true,
      [](const InstallScene& s) {
