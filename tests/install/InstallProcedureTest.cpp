@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 namespace vornak::test {
 namespace {
@@ -141,7 +142,7 @@ TEST_F(InstallProcedureTest, AUsersOwnFileInTheScratchFolderStopsTheInstallAndSt
 
 TEST_F(InstallProcedureTest, AChangedMapThatDoesNotReadBackIsNotPutInPlace)
 {
-    // The staged copy's war3map.wts, read back, no longer matches what was added.
+    // The template changes as the read-back starts: the staged copy's war3map.wts no longer matches it.
     bool tampered = false;
     fileops::SetFaultHook([&](std::string_view point, const fs::path& path) {
         if (point == "archive-read" && path == scene.stagedPath() && !std::exchange(tampered, true))
