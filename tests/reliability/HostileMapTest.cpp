@@ -213,8 +213,8 @@ const HostileCase kCases[] = {
     // lists with keys of their place) come through the one-pass copy as they were.
     {"UserDataBeforeTheArchive", [] { return BaseMap().UserData().Build(); }},
     {"EncryptedEntries", [] {
-         return BaseMap().CompressedEntry("(attributes)", Bytes{100, 0, 0, 0, 0, 0, 0, 0}).Encrypted("(attributes)", true)
-             .Encrypted("(listfile)", true).Encrypted("war3map.wts", false).Build();
+         return BaseMap().CompressedEntry("(attributes)", Bytes{100, 0, 0, 0, 0, 0, 0, 0})
+             .Encrypted("(attributes)", true).Encrypted("(listfile)", true).Encrypted("war3map.wts", false).Build();
      }},
     {"EmptyInfo", WithInfo(0), {}, "map info"},
     {"InfoShorterThanItsFields", WithInfo(40), {}, "map info"},
