@@ -78,29 +78,23 @@ protected:
         fileops::SetFaultHook(nullptr);
         fileops::SetSleep(nullptr);
     }
-    // Refuses `operation` on `file` as busy `times` times (every time when negative).
-    void Hold(const std::string& operation, const fs::path& file, int times)
+    // Refuses the step's operation on its file as busy `times` times (every time when negative),
+    // and the map's rename every time where the step holds the map too.
+    void Hold(const HeldStep& step, const InstallScene& scene, int times)
     {
-        holds.push_back({operation, file, times});
-        fileops::SetFaultHook([this](std::string_view op, const fs::path& path) {
-            for (auto& hold : holds) {
-                if (op != hold.operation || path != hold.file || hold.times == 0)
-                    continue;
-                --hold.times;
-                if (op.starts_with("archive-"))
-                    throw ArchiveError("Compacting", fileops::Display(path), "", "busy",
-                                       std::error_code(kBusy.value(), ArchiveCategory()));
-                throw FileError(kBusy, "Cannot " + std::string(op) + " '" + fileops::Display(path) + "': busy");
-            }
+        const fs::path file = step.file(scene);
+        fileops::SetFaultHook([&scene, step, times, file](std::string_view op, const fs::path& path) mutable {
+            const bool mapHeld = step.mapHeldToo && op == "rename" && path == scene.mapPath();
+            if (!mapHeld && (op != step.operation || path != file || times == 0))
+                return;
+            times -= mapHeld ? 0 : 1;
+            if (op.starts_with("archive-"))
+                throw ArchiveError("Compacting", fileops::Display(path), "", "busy",
+                                   std::error_code(kBusy.value(), ArchiveCategory()));
+            throw FileError(kBusy, "Cannot " + std::string(op) + " '" + fileops::Display(path) + "': busy");
         });
     }
 
-    struct Hold_ {
-        std::string operation;
-        fs::path file;
-        int times;
-    };
-    std::vector<Hold_> holds;
     milliseconds waited{0};
 };
 
@@ -125,9 +119,7 @@ TEST_P(HeldFile, WaitsItOutOrSaysSoLeavingTheMapAndNothingElse)
     const FolderState completed = CaptureFolder(scene.dataDir());
     scene.Reset();
 
-    if (step.mapHeldToo)
-        Hold("rename", scene.mapPath(), -1);
-    Hold(step.operation, step.file(scene), always ? -1 : 3);
+    Hold(step, scene, always ? -1 : 3);
     const bool fails = always || step.mapHeldToo;
 
     if (step.backup) {

@@ -27,26 +27,9 @@ constexpr const char* kList = "(listfile)";
 // A map's content without its own lists: names as the map spells them, and their bytes.
 using Content = std::vector<std::pair<std::string, Bytes>>;
 
-Content TypicalContent()
+// The entries of `map` but its own lists.
+Content ContentOf(const fs::path& map)
 {
-    // No war3map.w3u: the install adds a name the list does not hold.
-    const auto map = TempDir();
-    const fs::path path = map.path() / "typical.w3m";
-    TypicalMap({.w3i = ReadBytes(SourceDir() / "Data" / "war3map.w3i"), .withW3u = false}).WriteTo(path);
-    Content content;
-    StormMapArchive archive;
-    for (const auto& name : archive.List(path, {}).names)
-        if (name != kList)
-            content.emplace_back(name, archive.ReadEntry(path, name));
-    return content;
-}
-
-std::optional<Content> RealContent()
-{
-    const auto dir = RealMapsDir();
-    if (!dir)
-        return std::nullopt;
-    const fs::path map = *dir / "maps" / "wc3lib_4_WarChasers.w3m";
     StormMapArchive archive;
     Content content;
     for (const auto& name : archive.List(map, {}).names)
@@ -193,15 +176,16 @@ protected:
 
 TEST_P(ListFile, EveryNameStaysListedAndOpens)
 {
-    Check(TypicalContent());
+    // No war3map.w3u: the install adds a name the list does not hold.
+    TempDir dir;
+    TypicalMap({.w3i = ReadBytes(SourceDir() / "Data" / "war3map.w3i"), .withW3u = false}).WriteTo(dir / "typical.w3m");
+    Check(ContentOf(dir / "typical.w3m"));
 }
 
 TEST_P(ListFile, EveryNameOfARealMapStaysListedAndOpens)
 {
-    const auto content = RealContent();
-    if (!content)
-        GTEST_SKIP() << "../shared/realmaps is absent here: the real-map tests are skipped";
-    Check(*content);
+    VORNAK_REQUIRE_REALMAPS(realmaps);
+    Check(ContentOf(realmaps / "maps" / "wc3lib_4_WarChasers.w3m"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Lists, ListFile, ::testing::ValuesIn(kCases),

@@ -45,8 +45,9 @@ std::string DescribeDifference(const FolderState& expected, const FolderState& a
     return {};
 }
 
-InstallOutcome RunInstall(const fs::path& appDir, const fs::path& map, MapArchive& archive)
+InstallOutcome RunInstall(const fs::path& appDir, const fs::path& map)
 {
+    StormMapArchive archive({appDir / "Data" / "listw3m.txt"});
     InstallOutcome outcome;
     RecordingInstallerUi ui;
     try {
@@ -66,12 +67,6 @@ InstallOutcome RunInstall(const fs::path& appDir, const fs::path& map, MapArchiv
         outcome.foreignException = true;
     }
     return outcome;
-}
-
-InstallOutcome RunInstall(const fs::path& appDir, const fs::path& map)
-{
-    StormMapArchive archive({appDir / "Data" / "listw3m.txt"});
-    return RunInstall(appDir, map, archive);
 }
 
 // The map's own lists and signatures change with its content; the list has tests of its own.
@@ -164,12 +159,11 @@ std::string InstallScene::Judge(const InstallOutcome& outcome, const MapEntries&
     return ExplainIfNotUntouched(completed);
 }
 
-std::vector<std::uint8_t> TypicalMapBytes(std::size_t fillerBytes, std::uint32_t seed)
+std::vector<std::uint8_t> TypicalMapBytes(std::size_t fillerBytes)
 {
     return TypicalMap({.w3i = ReadBytes(SourceDir() / "Data" / "war3map.w3i"),
                        .fillerBytes = fillerBytes,
-                       .fillerEntries = std::max<std::size_t>(8, fillerBytes / (128 * 1024)),
-                       .seed = seed})
+                       .fillerEntries = std::max<std::size_t>(8, fillerBytes / (128 * 1024))})
         .Build();
 }
 

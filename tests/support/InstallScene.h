@@ -1,7 +1,6 @@
 #pragma once
 
 #include "TestFiles.h"
-#include "archive/MapArchive.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -27,8 +26,6 @@ struct InstallOutcome {
     std::error_code code;          // an archive or file failure's code
     bool foreignException = false; // a failure that is neither InstallError, ArchiveError nor FileError
 };
-InstallOutcome RunInstall(const std::filesystem::path& appDir, const std::filesystem::path& map,
-                          MapArchive& archive);
 // With the archive layer over StormLib, set up as the program sets it up.
 InstallOutcome RunInstall(const std::filesystem::path& appDir, const std::filesystem::path& map);
 
@@ -91,6 +88,6 @@ private:
 // A map as an editor leaves it, with filler entries of `fillerBytes` together (half of them
 // random, half compressible: the map comes to about three quarters of that). Its info is the
 // template's own, a valid format 18 file.
-std::vector<std::uint8_t> TypicalMapBytes(std::size_t fillerBytes, std::uint32_t seed = 1);
+std::vector<std::uint8_t> TypicalMapBytes(std::size_t fillerBytes);
 
 } // namespace vornak::test

@@ -183,7 +183,7 @@ MapBuilder TypicalMap(const TypicalMapOptions& options)
     if (options.withW3u)
         builder.Entry("war3map.w3u", std::vector<std::uint8_t>{2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
 
-    std::mt19937 random(options.seed);
+    std::mt19937 random(1);
     const std::size_t count = std::max<std::size_t>(options.fillerEntries, 1);
     for (std::size_t i = 0; i < count; ++i) {
         std::vector<std::uint8_t> bytes(options.fillerBytes / count);

@@ -106,7 +106,6 @@ struct TypicalMapOptions {
     std::size_t fillerBytes = 64 * 1024; // filler entries together
     std::size_t fillerEntries = 8;
     bool withW3u = true;
-    std::uint32_t seed = 1;
 };
 MapBuilder TypicalMap(const TypicalMapOptions& options);
 
