@@ -1,6 +1,7 @@
 #include "MapBuilder.h"
 
 #include "archive/MpqCipher.h"
+#include "archive/MpqFormat.h"
 #include "base/LittleEndian.h"
 
 #include <zlib.h>
@@ -104,7 +105,7 @@ std::vector<std::uint8_t> MapBuilder::Build() const
                                        : item.bytes;
         out.insert(out.end(), stored.begin(), stored.end());
         const std::uint32_t size = item.statedSize.value_or(static_cast<std::uint32_t>(item.bytes.size()));
-        std::uint32_t flags = compressed ? 0x80000200u : 0x80000000u; // exists, compressed
+        std::uint32_t flags = mpq::kFileExists | (compressed ? mpq::kFileCompress : 0u);
         if (const auto secret = encrypted_.find(item.name); secret != encrypted_.end()) {
             // A compressed entry's sector table takes the key less one; sector s the key plus s.
             std::uint32_t key = HashName(item.name.substr(item.name.rfind('\\') + 1), HashKind::FileKey);
@@ -119,7 +120,7 @@ std::vector<std::uint8_t> MapBuilder::Build() const
                 mpq::EncryptTable(data.first(starts[0]), key - 1);
             for (std::uint32_t s = 0; s < sectors; ++s)
                 mpq::EncryptTable(data.subspan(starts[s], starts[s + 1] - starts[s]), key + s);
-            flags |= 0x00010000u | (secret->second ? 0x00020000u : 0u); // encrypted, key of its place
+            flags |= mpq::kFileEncrypted | (secret->second ? mpq::kFileFixKey : 0u);
         }
         const bool first = blocks.empty();
         Append32(blocks, first && damage_ == Damage::EntryBeyondEnd ? 0x7FFF0000u : position);
@@ -135,7 +136,7 @@ std::vector<std::uint8_t> MapBuilder::Build() const
     std::vector<std::uint8_t> hashes(hashSize * 16, 0xFF);
     for (std::size_t i = 0; i < items.size(); ++i) {
         std::uint32_t slot = HashName(items[i].name, HashKind::TableOffset) & (hashSize - 1);
-        while (le::ReadUint32(hashes, slot * 16 + 12) != 0xFFFFFFFFu)
+        while (le::ReadUint32(hashes, slot * 16 + 12) != mpq::kFreeSlot)
             slot = (slot + 1) & (hashSize - 1);
         le::WriteUint32(hashes, slot * 16, HashName(items[i].name, HashKind::NameA));
         le::WriteUint32(hashes, slot * 16 + 4, HashName(items[i].name, HashKind::NameB));
