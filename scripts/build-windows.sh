@@ -5,19 +5,15 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# Optimised as the Linux build, without its debug information (GCC 12 warns falsely at -O3).
-args=(-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
-      -DCMAKE_C_FLAGS_RELEASE="-O2 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG")
-if command -v ccache >/dev/null; then
-  args+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-fi
+# The "windows" preset: optimised as the Linux build, without its debug information (GCC 12
+# warns falsely at -O3), and the window is the Win32 front-end's.
+. scripts/ccache.sh
+args=()
 if [ -n "${VORNAK_THIRD_PARTY_DIR:-}" ]; then
   args+=(-DVORNAK_THIRD_PARTY_DIR="$VORNAK_THIRD_PARTY_DIR")
 fi
-# The window is the Win32 front-end's.
-args+=(-DVORNAK_BUILD_WIZARD=ON)
-cmake -S . -B build-windows "${args[@]}" "$@"
-cmake --build build-windows -j"$(nproc)"
+cmake --preset windows "${args[@]}" "$@"
+cmake --build --preset windows -j"$(nproc)"
 
 . scripts/wine-prefix.sh "$PWD/build-windows/wine"
 # The wineserver wine-prefix.sh started stays until the tests are done, then goes.
@@ -25,4 +21,4 @@ trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 # Wine's background services, started here: the first program ctest runs would start them
 # holding ctest's output, and ctest would wait for them until its timeout.
 wine cmd /c exit >/dev/null 2>&1
-ctest --test-dir build-windows --output-on-failure -j"$(nproc)" --timeout 600
+ctest --preset windows -j"$(nproc)"

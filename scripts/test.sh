@@ -4,9 +4,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 bash scripts/build.sh
-# Tests that drive the window need no display.
-export QT_QPA_PLATFORM=offscreen
-ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 600
+# Every test; the window's without a display (the preset makes Qt draw offscreen).
+ctest --preset default -j"$(nproc)"
 # The real Linux program driven as a user drives it, under a private Xvfb, into a map whose
 # (listfile) has a wrong check: every name of the map's files must stay.
 bash scripts/linux-journey.sh
@@ -20,15 +19,9 @@ bash scripts/package.sh
 
 # The whole suite again, built with AddressSanitizer and UndefinedBehaviorSanitizer.
 # StormLib's own leaks are suppressed (scripts/lsan.supp); everything else must be clean.
-launchers=()
-if command -v ccache >/dev/null; then
-  launchers=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-fi
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORNAK_SANITIZE=ON "${launchers[@]}"
-cmake --build build-asan -j"$(nproc)"
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
-  LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0 \
-  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --test-dir build-asan --output-on-failure -j"$(nproc)" --timeout 900
+. scripts/ccache.sh
+cmake --preset asan
+cmake --build --preset asan -j"$(nproc)"
+ctest --preset asan -j"$(nproc)"
 # Each fuzz target for a bounded time (longer runs: scripts/fuzz.sh <seconds>).
 bash scripts/fuzz.sh 60
