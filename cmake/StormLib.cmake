@@ -137,22 +137,24 @@ function(vornak_pinned_stormlib)
   endif()
 endfunction()
 
-# Without the shared copy and without a way to the repository (a closed network), a build
-# with the system's StormLib beats no build: say so, and take it.
-set(vornak_stormlib_unreachable OFF)
+# Without the shared copy and without a way to the repository (a closed network) the pinned
+# release cannot be had: say so and stop, rather than build quietly with an older StormLib.
 if(NOT VORNAK_SYSTEM_STORMLIB AND NOT EXISTS "${VORNAK_THIRD_PARTY_DIR}/StormLib-${VORNAK_STORMLIB_VERSION}.tar.gz"
    AND NOT CMAKE_CROSSCOMPILING)
-  find_library(vornak_system_storm storm)
   execute_process(COMMAND git ls-remote "${VORNAK_STORMLIB_REPOSITORY}" HEAD
                   RESULT_VARIABLE unreachable OUTPUT_QUIET ERROR_QUIET TIMEOUT 30)
-  if(NOT unreachable EQUAL 0 AND vornak_system_storm)
-    message(WARNING "StormLib ${VORNAK_STORMLIB_VERSION} has no source here (no ${VORNAK_THIRD_PARTY_DIR}, "
-                    "repository unreachable): building with the system's StormLib instead")
-    set(vornak_stormlib_unreachable ON)
+  if(NOT unreachable EQUAL 0)
+    message(FATAL_ERROR
+      "StormLib ${VORNAK_STORMLIB_VERSION} cannot be had: ${VORNAK_THIRD_PARTY_DIR}/StormLib-${VORNAK_STORMLIB_VERSION}.tar.gz "
+      "is not there and ${VORNAK_STORMLIB_REPOSITORY} cannot be reached. Put the release's tarball there (or name its "
+      "folder with -DVORNAK_THIRD_PARTY_DIR=...), or configure again where the repository can be reached. "
+      "-DVORNAK_SYSTEM_STORMLIB=ON builds with the system's older StormLib instead: with it the installer refuses "
+      "maps whose list of file names StormLib would shorten, cannot read data whose check alone is wrong, and "
+      "hangs on some hostile maps.")
   endif()
 endif()
 
-if(VORNAK_SYSTEM_STORMLIB OR vornak_stormlib_unreachable)
+if(VORNAK_SYSTEM_STORMLIB)
   vornak_system_stormlib()
 else()
   vornak_pinned_stormlib()
