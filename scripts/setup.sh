@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config git
+  build-essential cmake pkg-config git patch
   qt6-base-dev libgl-dev
   smpq zlib1g-dev libdeflate-dev
   # The system's StormLib and its crypto: the VORNAK_SYSTEM_STORMLIB build and scripts/fuzz-stormlib.sh.
