@@ -19,7 +19,10 @@ struct TestWin32Form : Win32Form {
     std::vector<int> exitCodes;
 
     void ShowMessage(const MessageBoxRequest& box) override { boxes.push_back(box); }
-    std::optional<ChosenFile> ChooseFile(const std::string&, const std::string&) override { return {}; }
+    std::optional<ChosenFile> ChooseFile(const std::string&, const std::string&, const fs::path&) override
+    {
+        return {};
+    }
     void EndProgram(int exitCode) override { exitCodes.push_back(exitCode); }
 };
 

@@ -3,6 +3,7 @@
 #include "wizard/win32/Utf16.h"
 
 #include <commdlg.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -597,7 +598,8 @@ void Win32Form::ShowMessage(const MessageBoxRequest& box)
                 MB_OK | (box.icon == MessageIcon::Critical ? MB_ICONERROR : 0) | (owner ? 0 : MB_SETFOREGROUND));
 }
 
-std::optional<ChosenFile> Win32Form::ChooseFile(const std::string& filter, const std::string& current)
+std::optional<ChosenFile> Win32Form::ChooseFile(const std::string& filter, const std::string& current,
+                                                const std::filesystem::path& folder)
 {
     const std::wstring filters = DialogFilter(filter);
     std::wstring path(32768, L'\0'); // room for the longest path Windows has
@@ -613,17 +615,29 @@ std::optional<ChosenFile> Win32Form::ChooseFile(const std::string& filter, const
     dialog.nMaxFile = static_cast<DWORD>(path.size());
     dialog.lpstrFileTitle = title.data();
     dialog.nMaxFileTitle = static_cast<DWORD>(title.size());
+    const std::wstring startFolder = folder.wstring();
+    if (start.empty() && !startFolder.empty())
+        dialog.lpstrInitialDir = startFolder.c_str();
     dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
     if (!GetOpenFileNameW(&dialog)) {
         // The map chosen last may have gone since: open the dialog afresh rather than fail.
         if (CommDlgExtendedError() == FNERR_INVALIDFILENAME && !start.empty())
-            return ChooseFile(filter, {});
+            return ChooseFile(filter, {}, folder);
         if (const DWORD error = CommDlgExtendedError())
             throw std::runtime_error("The file dialog cannot be shown: common dialog error " +
                                      std::to_string(error) + ".");
         return std::nullopt;
     }
     return ChosenFile{Utf8(path.c_str()), Utf8(title.c_str())};
+}
+
+std::filesystem::path Win32Form::DocumentsFolder() const
+{
+    // The known folder, not a path under the profile: OneDrive and the user may have moved it.
+    PWSTR path = nullptr;
+    const HRESULT result = SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, &path);
+    const std::unique_ptr<wchar_t, decltype(&CoTaskMemFree)> owned(path, &CoTaskMemFree);
+    return SUCCEEDED(result) && path ? std::filesystem::path(path) : std::filesystem::path();
 }
 
 void Win32Form::EndProgram(int exitCode)

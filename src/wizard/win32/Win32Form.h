@@ -61,7 +61,9 @@ public:
     void SetBusyPointer(bool busy) override;
     void ProcessPendingEvents() override;
     void ShowMessage(const MessageBoxRequest& box) override;
-    std::optional<ChosenFile> ChooseFile(const std::string& filter, const std::string& current) override;
+    std::optional<ChosenFile> ChooseFile(const std::string& filter, const std::string& current,
+                                         const std::filesystem::path& folder) override;
+    std::filesystem::path DocumentsFolder() const override;
     void EndProgram(int exitCode) override;
 
 private:
