@@ -82,8 +82,8 @@ HCURSOR Pointer(bool busy)
     return LoadCursorW(nullptr, MAKEINTRESOURCEW(busy ? 32514 /* IDC_WAIT */ : 32512 /* IDC_ARROW */));
 }
 
-// How far a label's text may reach to the right: to the next control on its line (the design
-// sets them side by side), or else to the edge of its page.
+// How far a label's text may reach to the right past the labels beside it: to the next other
+// control on its line, or else to the edge of its page.
 int RightLimit(const design::Control& label)
 {
     int limit = design::kClientWidth;
@@ -92,7 +92,8 @@ int RightLimit(const design::Control& label)
             limit = std::min(limit, other.box.width);
     }
     for (const design::Control& other : design::Controls()) {
-        if (other.page == label.page && other.box.top == label.box.top && other.box.left > label.box.left)
+        if (other.kind != design::Kind::Label && other.page == label.page && other.box.top == label.box.top &&
+            other.box.left > label.box.left)
             limit = std::min(limit, other.box.left);
     }
     return limit;
@@ -243,6 +244,11 @@ void Win32Form::Layout()
     // The fonts of the old dpi stay until no control uses them.
     const auto oldFonts = std::move(fonts_);
     fonts_.clear();
+    // Labels side by side read as one line: a text wider than its designed box (Tahoma Bold sets
+    // the welcome heading and the name after it so) keeps to one line and moves the auto-sized
+    // labels after it to the right, a little more than a space on, instead of wrapping out of sight or
+    // running under them.
+    std::map<std::pair<int, int>, int> lineEnds; // by page and top: where the last text ends
     for (const design::Control& control : design::Controls()) {
         const RECT box = Box(control);
         switch (control.kind) {
@@ -250,15 +256,20 @@ void Win32Form::Layout()
             Label& label = labels_.at(control.name);
             label.font = Font(control.style);
             label.box = box;
-            label.clipRight = Scaled(RightLimit(control));
-            if (control.style & design::AutoSize) {
-                ScreenDc screen;
-                SelectedObject font(screen.get(), label.font);
-                RECT measured{};
-                DrawTextW(screen.get(), label.text.c_str(), -1, &measured, DT_CALCRECT | DT_SINGLELINE);
-                label.box.right = box.left + measured.right;
-                label.box.bottom = box.top + measured.bottom;
-            }
+            ScreenDc screen;
+            SelectedObject font(screen.get(), label.font);
+            RECT line{};
+            DrawTextW(screen.get(), label.text.c_str(), -1, &line, DT_CALCRECT | DT_SINGLELINE);
+            const bool autoSize = control.style & design::AutoSize;
+            label.oneLine = autoSize || (line.right > box.right - box.left && 2 * line.bottom > box.bottom - box.top);
+            int& end = lineEnds[{control.page, control.box.top}];
+            if (autoSize && end > 0 && end + Scaled(5) > box.left)
+                OffsetRect(&label.box, end + Scaled(5) - box.left, 0);
+            if (label.oneLine)
+                label.box.right = label.box.left + line.right;
+            if (autoSize)
+                label.box.bottom = label.box.top + line.bottom;
+            end = static_cast<int>(label.box.left + std::min(line.right, label.box.right - label.box.left));
             break;
         }
         case design::Kind::Image:
@@ -277,6 +288,14 @@ void Win32Form::Layout()
         }
         default:
             break;
+        }
+    }
+    for (auto& [name, label] : labels_) {
+        label.clipRight = Scaled(RightLimit(*label.design));
+        for (const auto& [otherName, other] : labels_) {
+            if (other.design->page == label.design->page && other.design->box.top == label.design->box.top &&
+                other.box.left > label.box.left)
+                label.clipRight = std::min(label.clipRight, static_cast<int>(other.box.left));
         }
     }
     if (!bannerFile_.empty())
@@ -451,7 +470,7 @@ void Win32Form::PaintLabel(HDC dc, const Label& label) const
     // past its advance (a bold face's overhang) is not cut at the box's edge.
     IntersectClipRect(dc, label.box.left, label.box.top, label.clipRight, label.box.bottom);
     RECT box = label.box;
-    DrawTextW(dc, label.text.c_str(), -1, &box, TextFormat(control) | DT_NOCLIP);
+    DrawTextW(dc, label.text.c_str(), -1, &box, (label.oneLine ? DT_SINGLELINE : TextFormat(control)) | DT_NOCLIP);
     RestoreDC(dc, saved);
 }
 

@@ -43,6 +43,7 @@ public:
         HFONT font = nullptr;
         RECT box{}; // on the page, scaled; an auto-sized label's fits its text
         int clipRight = 0; // where its text is cut: the next control on its line, or the page's edge
+        bool oneLine = false; // auto-sized, or too wide for its box: set on one line
     };
 
     WizardFlow& flow() { return flow_; }
