@@ -45,11 +45,20 @@ Installs the VQ MOD into a Warcraft III map (.w3m) of your choice: the map keeps
 playable area and tileset, and gets the modification's script, units, strings, map info and cameras.
 
 How to use it
-1. Unpack the folder anywhere: vornak-installer.exe needs banner.gif and the Data folder beside it.
+1. Extract the zip first: right-click it, choose "Extract All...", and pick a folder that is
+   yours to change, such as Downloads or the Desktop. Not Program Files: the installer writes
+   into its own Data folder. Started from inside the zip, it cannot find its Data folder, since
+   Windows then runs the program alone from a temporary folder.
 2. Close the map in the map editor and in the game.
-3. Start vornak-installer.exe, press Next, choose the map with the ". . ." button, press Next.
+3. Start vornak-installer.exe in the extracted folder, press Next, choose the map with the
+   ". . ." button (or paste its path, quotes and all, into the box), press Next.
 4. Press "Backup of <map>" first: it copies the map to <map name>_BackUp.w3m beside it.
 5. Press Next: the modification is installed, and the last page says so.
+
+"Windows protected your PC"
+The program is not signed, so Windows SmartScreen may stop it the first time with a blue box
+"Windows protected your PC". Press "More info", check that the program is vornak-installer.exe
+from this zip, then press "Run anyway".
 
 The way back
 The backup is the only way back to the map as it was: to undo the install, copy

@@ -2,9 +2,10 @@
 # Drives the Windows program under wine, on a private Xvfb display with a window manager, the
 # way a user does: clicks, keys and typed text only (xdotool). Journeys: the whole install of
 # examples/SampleMap.w3m with the file dialog and the backup; a map and a program folder named
-# in Cyrillic, CJK and accents; a map whose (listfile) has a wrong check; a map of an unknown tileset; a missing template; a missing list
-# file; Exit, Escape and the close box; the pages at 144 dpi. After each install the map is opened with smpq: its five
-# entries must be the templates. Screenshots go to docs/screenshots/windows/. Before the
+# in Cyrillic, CJK and accents; a map whose (listfile) has a wrong check; a map of an unknown
+# tileset; a path pasted in quotes; Enter after Previous; a missing template; a missing list file;
+# Exit, Escape and the close box; the pages at 144 dpi. After each install the map is opened with
+# smpq: its five entries must be the templates. Screenshots go to docs/screenshots/windows/. Before the
 # journeys the Win32 window's own test runs on the same display.
 # Exits non-zero when any journey fails.
 #   bash scripts/windows-journeys.sh        (builds build-windows/ first where needed)
@@ -257,9 +258,36 @@ start "$work/app/vornak-installer.exe"
 if main_window; then
   key Return; choose_map "$work/tileset/Odd.w3m"; key alt+n; key alt+n
   answer_box "Tileset Problem" tileset-box
-  sleep 1; key alt+f
+  sleep 1; key Return                          # Finish!, which has the focus after the install
   finished 0
   entries_are_templates "$work/tileset/Odd.w3m" "$work/app"
+fi
+
+echo "== a path pasted from Explorer's \"Copy as path\", in quotes, typed into the box"
+journey=quoted
+new_app "$work/app"
+cp examples/SampleMap.w3m "$work/maps/Quoted.w3m"
+start "$work/app/vornak-installer.exe"
+if main_window; then
+  key Return; click 190 145                    # the map page, then into the box
+  xdotool type --delay 30 " \"$(winpath "$work/maps/Quoted.w3m")\" "
+  key Return; key Return; sleep 2              # Next, Next: the install
+  key Return                                   # Finish!
+  finished 0
+  entries_are_templates "$work/maps/Quoted.w3m" "$work/app"
+fi
+
+echo "== Enter after Previous from the map page with the box empty goes on"
+journey=previous
+start "$work/app/vornak-installer.exe"
+if main_window; then
+  key Return; key alt+p; key Return            # map page, Previous (which then disables itself), Enter
+  shot enter-after-previous "$win"
+  differs "$out/enter-after-previous.png" "$out/page0-welcome.png" && ok "Enter went on from the welcome page" ||
+    fail "Enter after Previous did not show the map page"
+  xdotool getwindowname "$win" >/dev/null 2>&1 && ok "the program is still running" ||
+    fail "Enter after Previous ended the program"
+  close_box; finished 0
 fi
 
 echo "== a missing template: the Required File box, the map unchanged"
@@ -306,7 +334,7 @@ big_map "$work/maps/Big.w3m"
 install_journey "$work/app" "$work/maps/Big.w3m" "-144dpi" page3
 set_dpi 96
 
-rm -f "$out"/*-big.png "$out"/*-names.png "$out/backup-box-144dpi.png"
+rm -f "$out"/*-big.png "$out"/*-names.png "$out/backup-box-144dpi.png" "$out/enter-after-previous.png"
 if [ ${#failures[@]} -gt 0 ]; then
   echo "wine's last words:"; tail -20 "$work/wine.log"
   echo "Windows journeys: ${#failures[@]} failed:"; printf '  %s\n' "${failures[@]}"

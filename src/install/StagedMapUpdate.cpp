@@ -87,11 +87,13 @@ void StagedMapUpdate::CheckMapCanChange()
     std::error_code ec;
     const auto status = fs::status(map_, ec);
     if (!fs::exists(status))
-        throw InstallError("The map '" + name + "' does not exist. Choose the map again on the map page.");
+        throw InstallError("The map '" + name + "' does not exist. Start the installer again and choose the map on the map page.");
     if (fs::is_directory(status))
-        throw InstallError("The map '" + name + "' is a folder, not a map file. Choose a map file (.w3m) on the map page.");
+        throw InstallError("The map '" + name + "' is a folder, not a map file. Start the installer again and "
+                           "choose a map file (.w3m) on the map page.");
     if (!fs::is_regular_file(status))
-        throw InstallError("The map '" + name + "' is not a file. Choose a map file (.w3m) on the map page.");
+        throw InstallError("The map '" + name + "' is not a file. Start the installer again and choose a map file "
+                           "(.w3m) on the map page.");
     if (!platform::MayWrite(map_))
         throw InstallError("The map '" + name + "' is read-only: it cannot be changed. Allow changes to the map "
                            "file (clear its read-only setting) and install again.");

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QApplication>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
@@ -18,6 +19,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QShortcutEvent>
+#include <QStandardPaths>
 
 #include <cstdio>
 #include <cstdlib>
@@ -170,19 +172,39 @@ QWidget* Form1::Widget(std::string_view name) const
 
 void Form1::BringToFront(int page)
 {
-    pages_.at(static_cast<std::size_t>(page))->raise();
+    QFrame* front = pages_.at(static_cast<std::size_t>(page));
+    // The keys must not reach a control that is now covered.
+    QWidget* focus = QApplication::focusWidget();
+    for (QFrame* covered : pages_) {
+        if (covered != front && focus && covered->isAncestorOf(focus))
+            focusOwed_ = true;
+    }
+    front->raise();
     front_ = page;
+    SettleDefaultButton();
 }
 
 void Form1::SetEnabled(std::string_view control, bool enabled)
 {
     QWidget* widget = Widget(control);
-    // Disabling the focused control would pass the focus on, maybe to a button of a covered
-    // page that Enter would then press; Enter stays with the default button instead.
-    QWidget* defaultButton = Widget(design::kDefaultButton);
-    if (!enabled && widget->hasFocus() && widget != defaultButton && defaultButton->isEnabled())
-        defaultButton->setFocus();
+    // Qt passes the focus of a disabled control on to the next in the chain, maybe Exit or a
+    // button of a covered page, which Enter would then press: it goes to the default button.
+    if (!enabled && widget->hasFocus())
+        focusOwed_ = true;
     widget->setEnabled(enabled);
+    SettleDefaultButton();
+}
+
+void Form1::SettleDefaultButton()
+{
+    auto* next = static_cast<QPushButton*>(Widget(design::kDefaultButton));
+    auto* finish = static_cast<QPushButton*>(Widget("Command4"));
+    QPushButton* defaultButton = !next->isEnabled() && finish->isEnabled() ? finish : next;
+    defaultButton->setDefault(true);
+    if (focusOwed_ && defaultButton->isEnabled()) {
+        defaultButton->setFocus();
+        focusOwed_ = false;
+    }
 }
 
 void Form1::SetText(std::string_view control, const std::string& text)
@@ -246,12 +268,20 @@ void Form1::ShowMessage(const MessageBoxRequest& request)
         QGuiApplication::changeOverrideCursor(shape);
 }
 
-std::optional<ChosenFile> Form1::ChooseFile(const std::string& filter, const std::string& current)
+std::optional<ChosenFile> Form1::ChooseFile(const std::string& filter, const std::string& current,
+                                            const std::filesystem::path& folder)
 {
-    const QString chosen = QFileDialog::getOpenFileName(this, QString(), Text(current), QtFileFilter(Text(filter)));
+    const QString start = current.empty() ? QString::fromStdU16String(folder.u16string()) : Text(current);
+    const QString chosen = QFileDialog::getOpenFileName(this, QString(), start, QtFileFilter(Text(filter)));
     if (chosen.isEmpty())
         return std::nullopt;
     return ChosenFile{Utf8(chosen), Utf8(QFileInfo(chosen).fileName())};
+}
+
+std::filesystem::path Form1::DocumentsFolder() const
+{
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return std::filesystem::path(documents.toStdU16String());
 }
 
 void Form1::EndProgram(int exitCode)

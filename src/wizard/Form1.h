@@ -38,7 +38,9 @@ public:
     void SetBusyPointer(bool busy) override;
     void ProcessPendingEvents() override;
     void ShowMessage(const MessageBoxRequest& box) override;
-    std::optional<ChosenFile> ChooseFile(const std::string& filter, const std::string& current) override;
+    std::optional<ChosenFile> ChooseFile(const std::string& filter, const std::string& current,
+                                         const std::filesystem::path& folder) override;
+    std::filesystem::path DocumentsFolder() const override;
     void EndProgram(int exitCode) override;
 
 protected:
@@ -52,11 +54,15 @@ public slots:
 private:
     QWidget* Make(const design::Control& control, QWidget* parent);
     QWidget* Widget(std::string_view name) const;
+    // Next is the default button while it is enabled, else Finish; a focus taken from a disabled
+    // or covered control goes to it as soon as it is enabled.
+    void SettleDefaultButton();
 
     WizardFlow flow_;
     std::map<std::string, QWidget*, std::less<>> widgets_;
     std::array<QFrame*, design::kPageCount> pages_{};
     int front_ = -1;
+    bool focusOwed_ = false;
 };
 
 } // namespace vornak::wizard

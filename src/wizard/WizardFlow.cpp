@@ -23,6 +23,20 @@ std::int16_t Stepped(std::int16_t step, int delta)
     return static_cast<std::int16_t>(next);
 }
 
+// The map path as typed or pasted: Explorer's "Copy as path" puts it in double quotes, which
+// no Windows file name can hold, and a paste brings blanks along.
+std::string TypedMapPath(std::string_view text)
+{
+    constexpr std::string_view kBlanks = " \t\r\n";
+    const auto first = text.find_first_not_of(kBlanks);
+    if (first == std::string_view::npos)
+        return {};
+    text = text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+    if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
+        text = text.substr(1, text.size() - 2);
+    return std::string(text);
+}
+
 } // namespace
 
 WizardFlow::WizardFlow(WizardView& view, std::filesystem::path appDir, MapArchive& archive)
@@ -142,7 +156,7 @@ void WizardFlow::NextPass()
         break;
     case 3: {
         InstallProcedure procedure(appDir_, archive_, *this);
-        if (procedure.Run(fileops::PathFromUtf8(view_.RootText())) == InstallResult::ProgramEnded || ended_)
+        if (procedure.Run(fileops::PathFromUtf8(MapPath())) == InstallResult::ProgramEnded || ended_)
             return;
         NextPass();
         if (ended_)
@@ -174,8 +188,17 @@ void WizardFlow::Previous()
 
 void WizardFlow::Browse()
 {
+    // With nothing chosen or typed yet, the dialog opens on the game's maps folder where the
+    // user has one; afterwards on the map chosen last.
+    std::filesystem::path folder;
+    if (lastChosen_.path.empty() && view_.RootText().empty()) {
+        const std::filesystem::path documents = view_.DocumentsFolder();
+        std::error_code ec;
+        if (!documents.empty() && std::filesystem::is_directory(documents / "Warcraft III" / "Maps", ec))
+            folder = documents / "Warcraft III" / "Maps";
+    }
     // A cancel keeps the file chosen last, as the platform's dialog reports it.
-    if (auto chosen = view_.ChooseFile("Warcraft III maps (*.w3m)|*.w3m|", lastChosen_.path))
+    if (auto chosen = view_.ChooseFile("Warcraft III maps (*.w3m)|*.w3m|", lastChosen_.path, folder))
         lastChosen_ = std::move(*chosen);
     const std::string& title = lastChosen_.title;
     view_.SetText("Root", lastChosen_.path);
@@ -188,9 +211,14 @@ void WizardFlow::Browse()
 
 void WizardFlow::Backup()
 {
-    MakeBackup(view_.RootText());
+    MakeBackup(MapPath());
     SetEnabled("Command6", false);
     ShowBox(texts::kBackupTitle, texts::kBackupDone, MessageIcon::None);
+}
+
+std::string WizardFlow::MapPath() const
+{
+    return TypedMapPath(view_.RootText());
 }
 
 bool WizardFlow::IsEnabled(std::string_view control) const

@@ -48,6 +48,8 @@ private:
     void Guarded(Handler handler);
     void Fail(const std::string& description);
     void FollowRoot();
+    // The map the install and the backup work on: Root's text without the quotes of a pasted path.
+    std::string MapPath() const;
     void NextPass();
     void Previous();
     void Browse();

@@ -43,9 +43,12 @@ public:
     // Runs the window's pending events once, a waiting button press included.
     virtual void ProcessPendingEvents() = 0;
     virtual void ShowMessage(const MessageBoxRequest& box) = 0;
-    // The open-file dialog; filter in "description|pattern|" form, opened at `current`.
-    // Nothing when the user cancels.
-    virtual std::optional<ChosenFile> ChooseFile(const std::string& filter, const std::string& current) = 0;
+    // The open-file dialog; filter in "description|pattern|" form, opened at the file `current`,
+    // else in `folder`, else where the platform opens it. Nothing when the user cancels.
+    virtual std::optional<ChosenFile> ChooseFile(const std::string& filter, const std::string& current,
+                                                 const std::filesystem::path& folder) = 0;
+    // The user's Documents folder, wherever the user or a sync client moved it; empty if none.
+    virtual std::filesystem::path DocumentsFolder() const = 0;
     // Ends the process at once. A test double returns; the flow then does nothing more.
     virtual void EndProgram(int exitCode) = 0;
 };

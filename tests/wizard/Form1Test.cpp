@@ -15,6 +15,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace vornak::wizard::test {
 namespace {
 
@@ -30,7 +32,7 @@ struct TestForm1 : Form1 {
     std::vector<int> exitCodes;
 
     void ShowMessage(const MessageBoxRequest& box) override { boxes.push_back(box); }
-    std::optional<ChosenFile> ChooseFile(const std::string&, const std::string&) override
+    std::optional<ChosenFile> ChooseFile(const std::string&, const std::string&, const fs::path&) override
     {
         return ChosenFile{answer.string(), answer.filename().string()};
     }
@@ -101,9 +103,14 @@ TEST_F(Form1Test, WholeJourneyInstallsIntoABuiltMapAndEndsOnFinish)
     Start();
     EXPECT_EQ(Find<QLabel>("Picture1")->pixmap().size(), QSize(481, 75));
 
-    PressKey(Qt::Key_Return);
-    EXPECT_EQ(Shown(), "page 1 1100");
-    EXPECT_EQ(QApplication::focusWidget(), Find("Root"));
+    // Previous from the map page with the box empty, then Enter: on again, not Exit.
+    for (const auto& [key, shown, focus] : {std::tuple(Qt::Key_Return, "page 1 1100", "Root"),
+                                             std::tuple(Qt::Key_P, "page 0 1010", "Command2"),
+                                             std::tuple(Qt::Key_Return, "page 1 1100", "Root")}) {
+        PressKey(key, key == Qt::Key_P ? Qt::AltModifier : Qt::NoModifier);
+        EXPECT_EQ(Shown(), shown);
+        EXPECT_EQ(QApplication::focusWidget(), Find(focus));
+    }
     form->answer = map;
     ClickVisible("Command5");
     PressKey(Qt::Key_N, Qt::AltModifier);
@@ -114,6 +121,7 @@ TEST_F(Form1Test, WholeJourneyInstallsIntoABuiltMapAndEndsOnFinish)
 
     PressKey(Qt::Key_Return);
     EXPECT_EQ(Shown(), "page 4 0001");
+    EXPECT_EQ(QApplication::focusWidget(), Find("Command4")) << "Finish! takes the focus Next had";
     EXPECT_EQ(Find<QLabel>("Label11")->text(), "You have installed succesfuly the VQ MOD on Arena.w3m map.");
     const auto units = archive.ReadEntry(map, "war3map.w3u");
     EXPECT_EQ(std::string(units.begin(), units.end()), "template units");
@@ -121,11 +129,10 @@ TEST_F(Form1Test, WholeJourneyInstallsIntoABuiltMapAndEndsOnFinish)
     EXPECT_EQ(PageInFront(), 5);
     PressKey(Qt::Key_C, Qt::AltModifier);
     EXPECT_EQ(PageInFront(), 4);
-    PressKey(Qt::Key_Escape); // Exit and Next are disabled now
-    PressKey(Qt::Key_Return);
+    PressKey(Qt::Key_Escape); // Exit is disabled now
     EXPECT_TRUE(form->exitCodes.empty());
-    ClickVisible("Command4");
-    EXPECT_THAT(form->exitCodes, ElementsAre(0));
+    PressKey(Qt::Key_Return);
+    EXPECT_THAT(form->exitCodes, ElementsAre(0)) << "Enter presses Finish!, the default button now";
     EXPECT_EQ(form->boxes.size(), 1u) << "the backup's box only";
 }
 
@@ -134,6 +141,9 @@ TEST_F(Form1Test, WholeJourneyInstallsIntoABuiltMapAndEndsOnFinish)
 TEST_F(Form1Test, TheWidgetsFollowTheViewAndPassTheUserOnToTheFlow)
 {
     Start();
+    // A fixed dialog frame: the close box alone.
+    EXPECT_EQ(form->windowFlags() & (Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
+              Qt::WindowCloseButtonHint);
     for (int page : {3, 5, 0}) {
         form->BringToFront(page);
         EXPECT_EQ(PageInFront(), page);

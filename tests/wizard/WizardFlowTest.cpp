@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <tuple>
 #include <utility>
 
 namespace vornak::wizard::test {
@@ -19,6 +20,7 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using vornak::test::ReadBytes;
 using vornak::test::WriteText;
+using namespace std::string_literals;
 
 // A front-end without a toolkit: it keeps what the flow shows and logs the calls. The file
 // dialog answers from a script (nothing: a cancel); presses in `waiting` run at the next
@@ -31,6 +33,7 @@ struct RecordingView : WizardView {
     std::vector<std::string> log, boxes;
     std::deque<std::optional<std::string>> answers;
     std::string filter;
+    fs::path documents, dialogFolder;
     std::vector<std::function<void()>> waiting;
     std::vector<int> exitCodes;
 
@@ -73,13 +76,16 @@ struct RecordingView : WizardView {
                         (busy ? ", busy): " : "): ") + box.text);
         log.push_back("box " + box.title);
     }
-    std::optional<ChosenFile> ChooseFile(const std::string& pipeFilter, const std::string&) override
+    std::optional<ChosenFile> ChooseFile(const std::string& pipeFilter, const std::string&,
+                                         const fs::path& folder) override
     {
         filter = pipeFilter;
+        dialogFolder = folder;
         const std::optional<std::string> answer = answers.front();
         answers.pop_front();
         return answer ? std::optional(ChosenFile{*answer, fs::path(*answer).filename().string()}) : std::nullopt;
     }
+    fs::path DocumentsFolder() const override { return documents; }
     void EndProgram(int exitCode) override
     {
         exitCodes.push_back(exitCode);
@@ -283,6 +289,50 @@ TEST_F(WizardFlowTest, WhatAPressOnTheBackupPageMeets)
         if (c.mapKept && fs::exists(map)) {
             EXPECT_EQ(ReadBytes(map), before);
         }
+    }
+}
+
+// A path pasted with Explorer's "Copy as path" loses one pair of quotes and the blanks around
+// it, for the backup and the install alike; anything else stays as typed.
+TEST_F(WizardFlowTest, APastedPathLosesItsQuotes)
+{
+    const std::string path = BuildMap(map).string(), gone = (appDir / "Gone.w3m").string();
+    const std::string done = "BackUp (none): BackUp Succesfully Done!";
+    using Case = std::tuple<std::string, const char*, std::string>;
+    for (const auto& [typed, press, box] : std::initializer_list<Case>{
+             {"\"" + path + "\"", "Command6", done},
+             {" \t\"" + path + "\"  ", "Command6", done},
+             {"  " + path + " ", "Command6", done},
+             {"\"\"" + path + "\"\"", "Command6", "Vornak MOD Installer (stop)"},
+             {"\"" + gone + "\"", "Command2",
+              "Vornak MOD Installer (stop): The map '" + gone +
+                  "' does not exist. Start the installer again and choose the map"}}) {
+        ASSERT_TRUE(Start());
+        for (const std::string& action : {"press Command2"s, "type " + typed, "press Command2"s, "press "s + press})
+            Do(action);
+        EXPECT_THAT(view.boxes, ElementsAre(::testing::StartsWith(box))) << typed;
+        fs::remove(appDir / "maps" / "Arena_BackUp.w3m");
+    }
+}
+
+// The file dialog opens in Documents\Warcraft III\Maps while nothing is chosen or typed and the
+// user has that folder; otherwise where the platform or the last choice puts it.
+TEST_F(WizardFlowTest, TheFileDialogStartsInTheGamesMapsFolder)
+{
+    const fs::path maps = appDir / "Documents" / "Warcraft III" / "Maps";
+    using Case = std::tuple<bool, const char*, bool, fs::path>; // maps folder, typed, chosen before
+    for (const auto& [hasMaps, typed, chosen, folder] : std::initializer_list<Case>{
+             {true, "", false, maps}, {false, "", false, {}}, {true, "C:/Arena.w3m", false, {}}, {true, "", true, {}}}) {
+        ASSERT_TRUE(Start());
+        view.documents = appDir / "Documents";
+        hasMaps ? fs::create_directories(maps) : fs::remove_all(view.documents);
+        view.answers = {chosen ? std::optional(map.string()) : std::nullopt, std::nullopt};
+        Do("press Command2");
+        Do("type "s + typed);
+        if (chosen)
+            Do("press Command5"), Do("type ");
+        Do("press Command5");
+        EXPECT_EQ(view.dialogFolder, folder) << typed << chosen;
     }
 }
 

@@ -3,11 +3,11 @@
 #include "wizard/win32/Utf16.h"
 
 #include <commdlg.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cwctype>
 #include <stdexcept>
 
 namespace vornak::wizard::win32 {
@@ -22,19 +22,44 @@ std::string LastError(const std::string& what)
     return what + ": Windows error " + std::to_string(GetLastError()) + ".";
 }
 
-// The dpi the window is laid out for: the screen's, as the manifest declares the program aware
-// of it. At 96 it is the design, pixel for pixel.
-int ScreenDpi()
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+
+// The dpi the window is laid out for: its monitor's, as the manifest declares the program aware
+// of each monitor's. Systems before Windows 10 1607 know one dpi, the screen's. At 96 it is the
+// design, pixel for pixel.
+int WindowDpi(HWND window)
 {
+    using GetDpiForWindowCall = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowCall>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (getDpiForWindow && window) {
+        if (const UINT dpi = getDpiForWindow(window))
+            return static_cast<int>(dpi);
+    }
     ScreenDc screen;
     const int dpi = GetDeviceCaps(screen.get(), LOGPIXELSY);
     return dpi > 0 ? dpi : 96;
 }
 
-void RegisterWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure)
+// The window's outer size for a client area at a dpi, its frame at that dpi where the system
+// can tell.
+SIZE FrameSize(int width, int height, int dpi)
+{
+    using AdjustForDpiCall = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+    static const auto adjustForDpi = reinterpret_cast<AdjustForDpiCall>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+    RECT frame{0, 0, width, height};
+    if (!adjustForDpi || !adjustForDpi(&frame, kWindowStyle, FALSE, 0, static_cast<UINT>(dpi)))
+        AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
+    return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
+// `extra`: DLGWINDOWEXTRA for the window, which the dialog manager serves as a dialog.
+void RegisterWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, int extra)
 {
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
+    windowClass.cbWndExtra = extra;
     windowClass.lpfnWndProc = procedure;
     windowClass.hInstance = instance;
     windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512) /* IDC_ARROW */);
@@ -52,8 +77,13 @@ std::wstring WindowText(HWND window)
     return text;
 }
 
-// How far a label's text may reach to the right: to the next control on its line (the design
-// sets them side by side), or else to the edge of its page.
+HCURSOR Pointer(bool busy)
+{
+    return LoadCursorW(nullptr, MAKEINTRESOURCEW(busy ? 32514 /* IDC_WAIT */ : 32512 /* IDC_ARROW */));
+}
+
+// How far a label's text may reach to the right past the labels beside it: to the next other
+// control on its line, or else to the edge of its page.
 int RightLimit(const design::Control& label)
 {
     int limit = design::kClientWidth;
@@ -62,7 +92,8 @@ int RightLimit(const design::Control& label)
             limit = std::min(limit, other.box.width);
     }
     for (const design::Control& other : design::Controls()) {
-        if (other.page == label.page && other.box.top == label.box.top && other.box.left > label.box.left)
+        if (other.kind != design::Kind::Label && other.page == label.page && other.box.top == label.box.top &&
+            other.box.left > label.box.left)
             limit = std::min(limit, other.box.left);
     }
     return limit;
@@ -74,19 +105,6 @@ UINT TextFormat(const design::Control& label)
     if (label.style & design::AutoSize)
         return DT_SINGLELINE;
     return DT_WORDBREAK | (label.style & design::Centred ? DT_CENTER : DT_LEFT);
-}
-
-// The letter after a single "&", upper-cased; 0 when the caption has none.
-wchar_t AccessKey(std::wstring_view caption)
-{
-    for (std::size_t i = 0; i + 1 < caption.size(); ++i) {
-        if (caption[i] != L'&')
-            continue;
-        if (caption[i + 1] != L'&')
-            return static_cast<wchar_t>(std::towupper(caption[i + 1]));
-        ++i;
-    }
-    return 0;
 }
 
 // "description|pattern|" as the file dialog wants it: the same pairs, each part ending in NUL,
@@ -107,23 +125,20 @@ std::wstring DialogFilter(const std::string& filter)
 
 Win32Form::Win32Form(HINSTANCE instance, std::filesystem::path appDir, MapArchive& archive)
     : instance_(instance)
-    , dpi_(ScreenDpi())
+    , dpi_(WindowDpi(nullptr))
     , flow_(*this, std::move(appDir), archive)
 {
-    RegisterWindowClass(instance_, kWindowClass, WindowProc);
-    RegisterWindowClass(instance_, kPageClass, WindowProc);
+    RegisterWindowClass(instance_, kWindowClass, WindowProc, DLGWINDOWEXTRA);
+    RegisterWindowClass(instance_, kPageClass, WindowProc, 0);
     // A fixed dialog frame: caption, icon and close box; no sizing, no minimise or maximise box.
-    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-    RECT frame{0, 0, Scaled(design::kClientWidth), Scaled(design::kClientHeight)};
-    AdjustWindowRectEx(&frame, style, FALSE, 0);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    window_.reset(CreateWindowExW(0, kWindowClass, Utf16(design::kCaption).c_str(), style,
-                                  (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                                  (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, nullptr, nullptr,
-                                  instance_, this));
+    window_.reset(CreateWindowExW(WS_EX_CONTROLPARENT, kWindowClass, Utf16(design::kCaption).c_str(), kWindowStyle,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, nullptr, nullptr, instance_, this));
     if (!window_)
         throw std::runtime_error(LastError("The installer's window cannot be created"));
+    dpi_ = WindowDpi(window());
+    const SIZE frame = FrameSize(Scaled(design::kClientWidth), Scaled(design::kClientHeight), dpi_);
+    SetWindowPos(window(), nullptr, (GetSystemMetrics(SM_CXSCREEN) - frame.cx) / 2,
+                 (GetSystemMetrics(SM_CYSCREEN) - frame.cy) / 2, frame.cx, frame.cy, SWP_NOZORDER | SWP_NOACTIVATE);
 
     // The icon is the program file's own, in both sizes the system shows.
     bigIcon_.reset(static_cast<HICON>(LoadImageW(instance_, L"IDI_ICON1", IMAGE_ICON, GetSystemMetrics(SM_CXICON),
@@ -133,24 +148,34 @@ Win32Form::Win32Form(HINSTANCE instance, std::filesystem::path appDir, MapArchiv
     SendMessageW(window(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
     SendMessageW(window(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
 
+    int id = 100; // clear of IDOK and IDCANCEL, which the dialog manager sends for Enter and Escape
     for (const design::Control& control : design::Controls())
-        Make(control);
+        Make(control, id++);
+    // The dialog manager's tab order is the stacking order: the button row first, in design order.
+    HWND after = HWND_TOP;
+    for (std::string_view name : design::TabOrder()) {
+        const auto found = designs_.find(Control(name));
+        if (found->second->page >= 0)
+            continue;
+        SetWindowPos(found->first, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        after = lastRowButton_ = found->first;
+    }
+    Layout();
+    SettleDefaultButton();
     // Access keys are underlined from the start, as designed, not only once Alt is pressed.
     SendMessageW(window(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEACCEL | UISF_HIDEFOCUS), 0);
-    lastFocus_ = Control(design::kDefaultButton);
 }
 
-HFONT Win32Form::Font(unsigned style, int width)
+HFONT Win32Form::Font(unsigned style)
 {
     const unsigned face = style & (design::Bold | design::Underline);
-    FontHandle& font = fonts_[{face, width}];
+    FontHandle& font = fonts_[{face, dpi_}];
     if (font)
         return font.get();
     LOGFONTW want{};
     // Tahoma 8.25 pt is 11 pixels at 96 dpi. Scaled, the height is rounded down, so that the
     // text grows no more than the boxes it stands in.
     want.lfHeight = -(11 * dpi_ / 96);
-    want.lfWidth = width; // 0: the face's own
     want.lfWeight = face & design::Bold ? FW_BOLD : FW_NORMAL;
     want.lfUnderline = face & design::Underline ? TRUE : FALSE;
     // Paths may name folders in any script: Windows fills in what Tahoma lacks.
@@ -162,39 +187,6 @@ HFONT Win32Form::Font(unsigned style, int width)
     return font.get();
 }
 
-HFONT Win32Form::FittingFont(const design::Control& control)
-{
-    // Where the system's Tahoma sets wider than the one the window was designed with (Wine's
-    // own does), the label's face is narrowed a step at a time until its text fits the box. The
-    // height stays, and with it every line; labels that fit keep the face as it is.
-    HFONT font = Font(control.style, 0);
-    if (control.kind != design::Kind::Label)
-        return font;
-    ScreenDc screen;
-    TEXTMETRICW metrics{};
-    {
-        SelectedObject selected(screen.get(), font);
-        GetTextMetricsW(screen.get(), &metrics);
-    }
-    const int natural = metrics.tmAveCharWidth;
-    for (int width = natural - 1; !Fits(control, font) && width >= natural * 3 / 4; --width)
-        font = Font(control.style, width);
-    return font;
-}
-
-bool Win32Form::Fits(const design::Control& control, HFONT font) const
-{
-    ScreenDc screen;
-    SelectedObject selected(screen.get(), font);
-    const RECT box = Box(control);
-    // A wrapping label must hold its lines; an auto-sized one must not reach what comes next.
-    const bool wraps = !(control.style & design::AutoSize);
-    const int room = wraps ? box.right - box.left : Scaled(RightLimit(control)) - box.left;
-    RECT text{0, 0, room, 0};
-    DrawTextW(screen.get(), Utf16(control.text).c_str(), -1, &text, DT_CALCRECT | TextFormat(control));
-    return text.right <= room && (!wraps || text.bottom <= box.bottom - box.top);
-}
-
 RECT Win32Form::Box(const design::Control& control) const
 {
     // Edges are scaled, not sizes: what touches in the design touches on every screen.
@@ -202,15 +194,17 @@ RECT Win32Form::Box(const design::Control& control) const
             Scaled(control.box.top + control.box.height)};
 }
 
-void Win32Form::Make(const design::Control& control)
+void Win32Form::Make(const design::Control& control, int id)
 {
-    const RECT box = Box(control);
     const wchar_t* windowClass = kPageClass;
     DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | (control.style & design::Disabled ? WS_DISABLED : 0);
     DWORD exStyle = 0;
     switch (control.kind) {
     case design::Kind::Page:
+        // Its controls take part in the dialog manager's Tab and access keys while it is enabled,
+        // that is while it is in front.
         style |= WS_CLIPCHILDREN;
+        exStyle = WS_EX_CONTROLPARENT;
         break;
     case design::Kind::Button:
         windowClass = L"BUTTON";
@@ -221,44 +215,92 @@ void Win32Form::Make(const design::Control& control)
         style |= WS_TABSTOP | ES_AUTOHSCROLL;
         exStyle = WS_EX_CLIENTEDGE;
         break;
-    case design::Kind::Label: {
+    case design::Kind::Label:
         // Labels, pictures, lines and the rule are no windows: their container paints them, in
         // design order and under its controls, so a transparent label is simply text on the page.
-        Label label{&control, Utf16(control.text), FittingFont(control), box, Scaled(RightLimit(control))};
-        if (control.style & design::AutoSize) {
-            ScreenDc screen;
-            SelectedObject font(screen.get(), label.font);
-            RECT measured{};
-            DrawTextW(screen.get(), label.text.c_str(), -1, &measured, DT_CALCRECT | DT_SINGLELINE);
-            label.box.right = box.left + measured.right;
-            label.box.bottom = box.top + measured.bottom;
-        }
-        labels_.emplace(control.name, std::move(label));
+        labels_.emplace(control.name, Label{&control, Utf16(control.text)});
         return;
-    }
     case design::Kind::Image:
-        if (auto picture = Win32Picture::FromResource(instance_, Utf16(control.text), dpi_))
-            pictures_.emplace(control.name, std::move(*picture));
-        else
-            throw std::runtime_error("The picture '" + std::string(control.text) + "' is missing from the program.");
-        return;
     case design::Kind::PictureBox:
     case design::Kind::Line:
     case design::Kind::Rule:
         return;
     }
     HWND parent = control.page < 0 ? window() : pages_.at(static_cast<std::size_t>(control.page));
-    HWND made = CreateWindowExW(exStyle, windowClass, Utf16(control.text).c_str(), style, box.left, box.top,
-                                box.right - box.left, box.bottom - box.top, parent, nullptr, instance_, this);
+    HWND made = CreateWindowExW(exStyle, windowClass, Utf16(control.text).c_str(), style, 0, 0, 0, 0, parent,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, this);
     if (!made)
         throw std::runtime_error(LastError("The control " + std::string(control.name) + " cannot be created"));
-    // Children are stacked in the order they are made: the later stands over the earlier.
-    SetWindowPos(made, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    SendMessageW(made, WM_SETFONT, reinterpret_cast<WPARAM>(Font(control.style, 0)), FALSE);
+    // Stacked in the order they are made, which is the dialog manager's Tab order on a page.
+    SetWindowPos(made, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     if (control.kind == design::Kind::Page)
         pages_.at(static_cast<std::size_t>(control.name.back() - '0')) = made;
     controls_.emplace(control.name, made);
     designs_.emplace(made, &control);
+}
+
+void Win32Form::Layout()
+{
+    // The fonts of the old dpi stay until no control uses them.
+    const auto oldFonts = std::move(fonts_);
+    fonts_.clear();
+    // Labels side by side read as one line: a text wider than its designed box (Tahoma Bold sets
+    // the welcome heading and the name after it so) keeps to one line and moves the auto-sized
+    // labels after it to the right, a little more than a space on, instead of wrapping out of sight or
+    // running under them.
+    std::map<std::pair<int, int>, int> lineEnds; // by page and top: where the last text ends
+    for (const design::Control& control : design::Controls()) {
+        const RECT box = Box(control);
+        switch (control.kind) {
+        case design::Kind::Label: {
+            Label& label = labels_.at(control.name);
+            label.font = Font(control.style);
+            label.box = box;
+            ScreenDc screen;
+            SelectedObject font(screen.get(), label.font);
+            RECT line{};
+            DrawTextW(screen.get(), label.text.c_str(), -1, &line, DT_CALCRECT | DT_SINGLELINE);
+            const bool autoSize = control.style & design::AutoSize;
+            label.oneLine = autoSize || (line.right > box.right - box.left && 2 * line.bottom > box.bottom - box.top);
+            int& end = lineEnds[{control.page, control.box.top}];
+            if (autoSize && end > 0 && end + Scaled(5) > box.left)
+                OffsetRect(&label.box, end + Scaled(5) - box.left, 0);
+            if (label.oneLine)
+                label.box.right = label.box.left + line.right;
+            if (autoSize)
+                label.box.bottom = label.box.top + line.bottom;
+            end = static_cast<int>(label.box.left + std::min(line.right, label.box.right - label.box.left));
+            break;
+        }
+        case design::Kind::Image:
+            if (auto picture = Win32Picture::FromResource(instance_, Utf16(control.text), dpi_))
+                pictures_.insert_or_assign(control.name, std::move(*picture));
+            else
+                throw std::runtime_error("The picture '" + std::string(control.text) + "' is missing from the program.");
+            break;
+        case design::Kind::Page:
+        case design::Kind::Button:
+        case design::Kind::TextBox: {
+            HWND made = Control(control.name);
+            MoveWindow(made, box.left, box.top, box.right - box.left, box.bottom - box.top, FALSE);
+            SendMessageW(made, WM_SETFONT, reinterpret_cast<WPARAM>(Font(control.style)), FALSE);
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    for (auto& [name, label] : labels_) {
+        label.clipRight = Scaled(RightLimit(*label.design));
+        for (const auto& [otherName, other] : labels_) {
+            if (other.design->page == label.design->page && other.design->box.top == label.design->box.top &&
+                other.box.left > label.box.left)
+                label.clipRight = std::min(label.clipRight, static_cast<int>(other.box.left));
+        }
+    }
+    if (!bannerFile_.empty())
+        banner_ = Win32Picture::FromFile(bannerFile_, dpi_);
+    RedrawWindow(window(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 HWND Win32Form::Control(std::string_view name) const
@@ -278,6 +320,8 @@ const design::Control* Win32Form::DesignOf(HWND control) const
 void Win32Form::Show(int how)
 {
     ShowWindow(window(), how);
+    // The dialog manager would start on the first control in tab order, Exit.
+    SendMessageW(window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Control(design::kDefaultButton)), TRUE);
     UpdateWindow(window());
 }
 
@@ -291,7 +335,7 @@ int Win32Form::Run()
 
 void Win32Form::Dispatch(MSG& message)
 {
-    if (OnKey(message))
+    if (IsDialogMessageW(window(), &message))
         return;
     TranslateMessage(&message);
     DispatchMessageW(&message);
@@ -309,10 +353,12 @@ LRESULT CALLBACK Win32Form::WindowProc(HWND window, UINT message, WPARAM wParam,
 
 LRESULT Win32Form::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    // The window is a dialog of its own class: the dialog manager keeps its focus and default
+    // button. The pages are plain windows.
+    const bool dialog = !window_ || window == this->window();
     switch (message) {
     case WM_COMMAND:
-        if (lParam)
-            OnCommand(reinterpret_cast<HWND>(lParam), HIWORD(wParam));
+        OnCommand(reinterpret_cast<HWND>(lParam), LOWORD(wParam), HIWORD(wParam));
         return 0;
     case WM_PAINT:
         OnPaint(window);
@@ -320,26 +366,21 @@ LRESULT Win32Form::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     case WM_SETCURSOR:
         // The busy pointer holds over every part of the window, the controls' own included.
         if (busy_) {
-            SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32514) /* IDC_WAIT */));
+            SetCursor(Pointer(true));
             return TRUE;
         }
         break;
-    case WM_ACTIVATE:
-        // Windows gives the focus back to the window, not to the control that had it.
-        if (window == this->window() && LOWORD(wParam) == WA_INACTIVE) {
-            HWND focus = GetFocus();
-            if (focus && IsChild(window, focus))
-                lastFocus_ = focus;
-        }
-        break; // Windows then focuses the window, and WM_SETFOCUS passes it on
     case WM_SETFOCUS:
-        if (window == this->window()) {
-            const bool back = lastFocus_ && IsWindow(lastFocus_) && CanFocus(lastFocus_);
-            HWND target = back ? lastFocus_ : FocusTarget(nullptr);
-            if (target != window)
-                SetFocus(target);
+        // A parked focus stays with the dialog until the default button can take it.
+        if (dialog && focusParked_)
+            return 0;
+        break;
+    case WM_DPICHANGED:
+        if (dialog) {
+            OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            return 0;
         }
-        return 0;
+        break;
     case WM_CLOSE:
         // The close box, Alt+F4 and the system menu: the flow decides, and it ends the program.
         flow_.CloseBox();
@@ -347,11 +388,16 @@ LRESULT Win32Form::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     default:
         break;
     }
-    return DefWindowProcW(window, message, wParam, lParam);
+    return dialog ? DefDlgProcW(window, message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
 }
 
-void Win32Form::OnCommand(HWND control, UINT code)
+void Win32Form::OnCommand(HWND control, UINT id, UINT code)
 {
+    // Escape, from the dialog manager: the cancel button while it is enabled.
+    if (!control && id == IDCANCEL) {
+        flow_.Escape();
+        return;
+    }
     const design::Control* design = DesignOf(control);
     if (!design)
         return;
@@ -399,6 +445,16 @@ void Win32Form::OnPaint(HWND window)
     }
 }
 
+void Win32Form::OnDpiChanged(int dpi, const RECT& suggested)
+{
+    // Moved to a monitor of another scale, or its scale changed: the fonts, pictures and every
+    // edge at the new dpi, in the frame the system suggests for it.
+    dpi_ = dpi;
+    Layout();
+    SetWindowPos(window(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void Win32Form::PaintLabel(HDC dc, const Label& label) const
 {
     const design::Control& control = *label.design;
@@ -410,56 +466,12 @@ void Win32Form::PaintLabel(HDC dc, const Label& label) const
     const design::Colour colour = control.colour;
     SetTextColor(dc, colour.kind == design::Colour::Kind::Rgb ? RGB(colour.red, colour.green, colour.blue)
                                                              : GetSysColor(COLOR_BTNTEXT));
-    // Lines break at the box's width and nothing shows below the box, but a line that draws a
-    // little wider than it measured (Wine's narrowed faces do) is not cut at the box's edge.
+    // Lines break at the box's width and nothing shows below the box, but a glyph that reaches
+    // past its advance (a bold face's overhang) is not cut at the box's edge.
     IntersectClipRect(dc, label.box.left, label.box.top, label.clipRight, label.box.bottom);
     RECT box = label.box;
-    DrawTextW(dc, label.text.c_str(), -1, &box, TextFormat(control) | DT_NOCLIP);
+    DrawTextW(dc, label.text.c_str(), -1, &box, (label.oneLine ? DT_SINGLELINE : TextFormat(control)) | DT_NOCLIP);
     RestoreDC(dc, saved);
-}
-
-bool Win32Form::OnKey(const MSG& message)
-{
-    if (message.hwnd != window() && !IsChild(window(), message.hwnd))
-        return false;
-    if (message.message == WM_KEYDOWN) {
-        const bool chord = GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0;
-        switch (message.wParam) {
-        case VK_TAB:
-            if (chord)
-                return false;
-            MoveFocus(GetKeyState(VK_SHIFT) < 0);
-            return true;
-        case VK_RETURN: {
-            // Enter presses the button that has the focus, else the default button while enabled.
-            HWND focus = GetFocus();
-            const design::Control* focused = DesignOf(focus);
-            if (focused && focused->kind == design::Kind::Button && IsWindowEnabled(focus))
-                flow_.Click(focused->name);
-            else if (IsWindowEnabled(Control(design::kDefaultButton)))
-                flow_.Click(design::kDefaultButton);
-            return true;
-        }
-        case VK_ESCAPE:
-            flow_.Escape();
-            return true;
-        default:
-            return false;
-        }
-    }
-    if (message.message == WM_SYSCHAR) {
-        // Alt and a letter: the enabled button of the window or of the page in front that has it.
-        // "View &Credits" and "&Close" share their key, but never the front.
-        const auto key = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(message.wParam)));
-        for (const auto& [control, design] : designs_) {
-            if (design->kind == design::Kind::Button && CanFocus(control) && AccessKey(WindowText(control)) == key) {
-                SetFocus(control);
-                flow_.Click(design->name);
-                return true;
-            }
-        }
-    }
-    return false;
 }
 
 bool Win32Form::CanFocus(HWND control) const
@@ -469,59 +481,47 @@ bool Win32Form::CanFocus(HWND control) const
            IsWindowEnabled(control) && (design->page < 0 || design->page == front_);
 }
 
-HWND Win32Form::FocusTarget(HWND leaving) const
+void Win32Form::ParkFocus()
 {
-    HWND defaultButton = Control(design::kDefaultButton);
-    if (defaultButton != leaving && CanFocus(defaultButton))
-        return defaultButton;
-    for (std::string_view name : design::TabOrder()) {
-        HWND control = Control(name);
-        if (control != leaving && CanFocus(control))
-            return control;
-    }
-    return window();
+    focusParked_ = true;
+    SetFocus(window());
 }
 
-void Win32Form::MoveFocus(bool backwards)
+void Win32Form::SettleDefaultButton()
 {
-    const auto order = design::TabOrder();
-    const auto count = static_cast<int>(order.size());
-    const design::Control* focused = DesignOf(GetFocus());
-    int at = backwards ? 0 : -1;
-    for (int i = 0; i < count; ++i) {
-        if (focused && order[static_cast<std::size_t>(i)] == focused->name)
-            at = i;
-    }
-    for (int step = 1; step <= count; ++step) {
-        HWND control = Control(order[static_cast<std::size_t>((at + (backwards ? -step : step) + count) % count)]);
-        if (CanFocus(control)) {
-            SetFocus(control);
-            if (DesignOf(control)->kind == design::Kind::TextBox)
-                SendMessageW(control, EM_SETSEL, 0, -1);
-            return;
-        }
+    HWND next = Control(design::kDefaultButton);
+    HWND finish = Control("Command4");
+    HWND defaultButton = !IsWindowEnabled(next) && IsWindowEnabled(finish) ? finish : next;
+    SendMessageW(window(), DM_SETDEFID, static_cast<WPARAM>(GetDlgCtrlID(defaultButton)), 0);
+    if (focusParked_ && CanFocus(defaultButton)) {
+        focusParked_ = false;
+        SendMessageW(window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(defaultButton), TRUE);
     }
 }
 
 void Win32Form::BringToFront(int page)
 {
     front_ = page;
-    SetWindowPos(pages_.at(static_cast<std::size_t>(page)), HWND_TOP, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     // The keys must not reach a control that is now covered.
     HWND focus = GetFocus();
     if (focus && IsChild(window(), focus) && !CanFocus(focus))
-        SetFocus(FocusTarget(nullptr));
+        ParkFocus();
+    // Only the page in front is enabled, so that the dialog manager walks its controls alone.
+    for (std::size_t i = 0; i < pages_.size(); ++i)
+        EnableWindow(pages_[i], static_cast<int>(i) == page);
+    SetWindowPos(pages_.at(static_cast<std::size_t>(page)), lastRowButton_, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    SettleDefaultButton();
 }
 
 void Win32Form::SetEnabled(std::string_view name, bool enabled)
 {
     HWND control = Control(name);
-    // Windows drops the focus of a control it disables, and Enter would then reach nothing: the
-    // focus moves on first, to the default button where it can.
+    // A disabled control cannot keep the focus, and Enter would then reach nothing or Exit.
     if (!enabled && GetFocus() == control)
-        SetFocus(FocusTarget(control));
+        ParkFocus();
     EnableWindow(control, enabled);
+    SettleDefaultButton();
 }
 
 void Win32Form::SetText(std::string_view name, const std::string& text)
@@ -560,6 +560,7 @@ void Win32Form::FocusRoot()
 
 bool Win32Form::ShowBanner(const std::filesystem::path& picture)
 {
+    bannerFile_ = picture;
     banner_ = Win32Picture::FromFile(picture, dpi_);
     InvalidateRect(window(), nullptr, TRUE);
     return banner_.has_value();
@@ -574,7 +575,7 @@ void Win32Form::SetBusyPointer(bool busy)
     GetCursorPos(&at);
     HWND under = WindowFromPoint(at);
     if (under == window() || IsChild(window(), under))
-        SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(busy ? 32514 /* IDC_WAIT */ : 32512 /* IDC_ARROW */)));
+        SetCursor(Pointer(busy));
 }
 
 void Win32Form::ProcessPendingEvents()
@@ -593,11 +594,21 @@ void Win32Form::ShowMessage(const MessageBoxRequest& box)
 {
     // At start-up the window is not shown yet: the box then stands on its own.
     HWND owner = IsWindowVisible(window()) ? window() : nullptr;
+    // A box may come up while the install shows the busy pointer: the user answers it with the
+    // ordinary one, and the busy one comes back after.
+    const bool busy = busy_;
+    if (busy) {
+        busy_ = false;
+        SetCursor(Pointer(false));
+    }
     MessageBoxW(owner, Utf16(box.text).c_str(), Utf16(box.title).c_str(),
                 MB_OK | (box.icon == MessageIcon::Critical ? MB_ICONERROR : 0) | (owner ? 0 : MB_SETFOREGROUND));
+    if (busy)
+        SetBusyPointer(true);
 }
 
-std::optional<ChosenFile> Win32Form::ChooseFile(const std::string& filter, const std::string& current)
+std::optional<ChosenFile> Win32Form::ChooseFile(const std::string& filter, const std::string& current,
+                                                const std::filesystem::path& folder)
 {
     const std::wstring filters = DialogFilter(filter);
     std::wstring path(32768, L'\0'); // room for the longest path Windows has
@@ -613,17 +624,29 @@ std::optional<ChosenFile> Win32Form::ChooseFile(const std::string& filter, const
     dialog.nMaxFile = static_cast<DWORD>(path.size());
     dialog.lpstrFileTitle = title.data();
     dialog.nMaxFileTitle = static_cast<DWORD>(title.size());
+    const std::wstring startFolder = folder.wstring();
+    if (start.empty() && !startFolder.empty())
+        dialog.lpstrInitialDir = startFolder.c_str();
     dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
     if (!GetOpenFileNameW(&dialog)) {
         // The map chosen last may have gone since: open the dialog afresh rather than fail.
         if (CommDlgExtendedError() == FNERR_INVALIDFILENAME && !start.empty())
-            return ChooseFile(filter, {});
+            return ChooseFile(filter, {}, folder);
         if (const DWORD error = CommDlgExtendedError())
             throw std::runtime_error("The file dialog cannot be shown: common dialog error " +
                                      std::to_string(error) + ".");
         return std::nullopt;
     }
     return ChosenFile{Utf8(path.c_str()), Utf8(title.c_str())};
+}
+
+std::filesystem::path Win32Form::DocumentsFolder() const
+{
+    // The known folder, not a path under the profile: OneDrive and the user may have moved it.
+    PWSTR path = nullptr;
+    const HRESULT result = SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, &path);
+    const std::unique_ptr<wchar_t, decltype(&CoTaskMemFree)> owned(path, &CoTaskMemFree);
+    return SUCCEEDED(result) && path ? std::filesystem::path(path) : std::filesystem::path();
 }
 
 void Win32Form::EndProgram(int exitCode)

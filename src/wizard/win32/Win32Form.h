@@ -24,7 +24,7 @@ namespace vornak::wizard::win32 {
 // six pages and hands each message to a member.
 class Win32Form : public WizardView {
 public:
-    // Creates the window, hidden, at the dpi of the screen.
+    // Creates the window, hidden, at the dpi of the monitor it is on.
     Win32Form(HINSTANCE instance, std::filesystem::path appDir, MapArchive& archive);
     Win32Form(const Win32Form&) = delete;
     Win32Form& operator=(const Win32Form&) = delete;
@@ -32,16 +32,18 @@ public:
     // Start-up. False when the program has been ended instead: never show the window then.
     bool Load() { return flow_.Start(); }
     void Show(int how);
-    // The message loop; returns only if the window has gone without ending the program.
+    // The message loop; returns only if the window has gone without ending the program. The
+    // system's dialog manager takes Tab, Enter, Escape and the access keys.
     int Run();
 
     // A label: no window of its own, painted by its page.
     struct Label {
         const design::Control* design;
         std::wstring text; // as set, "&" and all
-        HFONT font;
-        RECT box; // on the page, scaled; an auto-sized label's fits its text
-        int clipRight; // where its text is cut: the next control on its line, or the page's edge
+        HFONT font = nullptr;
+        RECT box{}; // on the page, scaled; an auto-sized label's fits its text
+        int clipRight = 0; // where its text is cut: the next control on its line, or the page's edge
+        bool oneLine = false; // auto-sized, or too wide for its box: set on one line
     };
 
     WizardFlow& flow() { return flow_; }
@@ -61,28 +63,31 @@ public:
     void SetBusyPointer(bool busy) override;
     void ProcessPendingEvents() override;
     void ShowMessage(const MessageBoxRequest& box) override;
-    std::optional<ChosenFile> ChooseFile(const std::string& filter, const std::string& current) override;
+    std::optional<ChosenFile> ChooseFile(const std::string& filter, const std::string& current,
+                                         const std::filesystem::path& folder) override;
+    std::filesystem::path DocumentsFolder() const override;
     void EndProgram(int exitCode) override;
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    // Tahoma in the window's size, bold and underlined as the style says; width 0 is the face's own.
-    HFONT Font(unsigned style, int width);
-    HFONT FittingFont(const design::Control& control);
-    bool Fits(const design::Control& control, HFONT font) const;
+    // Tahoma in the window's size, bold and underlined as the style says.
+    HFONT Font(unsigned style);
     RECT Box(const design::Control& control) const;
-    void Make(const design::Control& control);
-    void OnCommand(HWND control, UINT code);
+    void Make(const design::Control& control, int id);
+    // Every edge, font and picture at the current dpi.
+    void Layout();
+    void OnCommand(HWND control, UINT id, UINT code);
     void OnPaint(HWND window);
+    void OnDpiChanged(int dpi, const RECT& suggested);
     void PaintLabel(HDC dc, const Label& label) const;
-    bool OnKey(const MSG& message);
     void Dispatch(MSG& message);
-    void MoveFocus(bool backwards);
-    // Where the focus goes when `leaving` may not keep it: the default button, else the first
-    // control in tab order on the window or the page in front.
-    HWND FocusTarget(HWND leaving) const;
     bool CanFocus(HWND control) const;
+    // The focus leaves a control that is being disabled or covered; the dialog holds it until
+    // the default button can take it.
+    void ParkFocus();
+    // Next is the default button while it is enabled, else Finish; a parked focus goes to it.
+    void SettleDefaultButton();
     const design::Control* DesignOf(HWND control) const;
 
     Win32Picture::Session gdiplus_;
@@ -96,7 +101,9 @@ private:
     std::map<std::string_view, Label, std::less<>> labels_;
     std::map<std::string_view, Win32Picture> pictures_;
     std::optional<Win32Picture> banner_;
-    HWND lastFocus_ = nullptr;
+    std::filesystem::path bannerFile_;
+    HWND lastRowButton_ = nullptr; // the button row's last in tab order: the page in front follows it
+    bool focusParked_ = false;
     int front_ = 0;
     bool busy_ = false;
     bool settingText_ = false;
