@@ -250,6 +250,11 @@ void Form1::ProcessPendingEvents()
     QCoreApplication::processEvents();
 }
 
+void Form1::PaintPending()
+{
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
 void Form1::ShowMessage(const MessageBoxRequest& request)
 {
     // Before the window is shown (start-up) the box stands on its own, centred on the screen.

@@ -270,6 +270,11 @@ void WizardFlow::ShowFinishedPage()
     SetEnabled("Command2", true);
 }
 
+void WizardFlow::KeepResponsive()
+{
+    view_.PaintPending();
+}
+
 void WizardFlow::WarnTilesetProblem()
 {
     ShowBox(texts::kTilesetProblemTitle, texts::kTilesetProblemText, MessageIcon::Critical);

@@ -40,6 +40,7 @@ public:
     void ShowBusyPointer() override;
     void ShowRequiredFile(const std::string& message) override;
     void ShowFinishedPage() override;
+    void KeepResponsive() override;
     void Unload() override;
     void WarnTilesetProblem() override;
 

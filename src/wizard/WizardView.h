@@ -42,6 +42,9 @@ public:
     virtual void SetBusyPointer(bool busy) = 0;
     // Runs the window's pending events once, a waiting button press included.
     virtual void ProcessPendingEvents() = 0;
+    // Paints what waits to be painted while the install waits for another program, so that the
+    // window stays drawn and the system does not call it not responding; presses and keys wait.
+    virtual void PaintPending() = 0;
     virtual void ShowMessage(const MessageBoxRequest& box) = 0;
     // The open-file dialog; filter in "description|pattern|" form, opened at the file `current`,
     // else in `folder`, else where the platform opens it. Nothing when the user cancels.

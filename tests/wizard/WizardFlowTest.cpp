@@ -1,11 +1,15 @@
 #include "WizardScene.h"
 #include "archive/StormMapArchive.h"
+#include "base/FileError.h"
+#include "base/FileOps.h"
 #include "wizard/WizardDesign.h"
 #include "wizard/WizardFlow.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <map>
@@ -63,6 +67,7 @@ struct RecordingView : WizardView {
         EXPECT_NE(busy, on) << "the busy pointer was stacked";
         log.push_back((busy = on) ? "busy" : "default");
     }
+    void PaintPending() override { log.push_back("paint"); }
     void ProcessPendingEvents() override
     {
         log.push_back("events");
@@ -249,6 +254,29 @@ TEST_F(WizardFlowTest, NextOnTheBackupPageInstallsAndLandsOnTheFinishedPage)
     flow->CloseBox();
     EXPECT_THAT(view.exitCodes, ElementsAre(0));
     EXPECT_TRUE(view.boxes.empty());
+}
+
+// Another program holding the map a while (a virus scanner) makes the install wait; meanwhile
+// the window keeps painting, as a window that does not is called not responding.
+TEST_F(WizardFlowTest, AnInstallWaitingForAHeldMapKeepsTheWindowPainted)
+{
+    BuildMap(map);
+    ASSERT_TRUE(Start());
+    GoToBackupPage(map.string());
+    int refusals = 3;
+    fileops::SetSleep([](std::chrono::milliseconds) {});
+    fileops::SetFaultHook([&](std::string_view op, const fs::path& path) {
+        if (op == "rename" && path.filename() == map.filename() && refusals-- > 0)
+            throw FileError(std::make_error_code(std::errc::device_or_resource_busy), "busy");
+    });
+    view.log.clear();
+    Press("Command2");
+    fileops::SetFaultHook(nullptr);
+    fileops::SetSleep(nullptr);
+    EXPECT_EQ(view.front, 4);
+    const auto painted = std::find(view.log.begin(), view.log.end(), "paint");
+    EXPECT_LT(std::find(view.log.begin(), view.log.end(), "front 3"), painted);
+    EXPECT_LT(painted, std::find(view.log.begin(), view.log.end(), "front 4"));
 }
 
 // What a press on the backup page meets: problems show their box; a press already waiting in

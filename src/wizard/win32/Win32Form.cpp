@@ -590,6 +590,16 @@ void Win32Form::ProcessPendingEvents()
     }
 }
 
+void Win32Form::PaintPending()
+{
+    // Looking at the queue is what tells Windows the window still responds; the messages sent
+    // meanwhile (the pointer's WM_SETCURSOR among them) are handled by the look itself. Of the
+    // queue only painting is taken: presses and keys wait for the install's end.
+    MSG message;
+    while (PeekMessageW(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE))
+        DispatchMessageW(&message);
+}
+
 void Win32Form::ShowMessage(const MessageBoxRequest& box)
 {
     // At start-up the window is not shown yet: the box then stands on its own.

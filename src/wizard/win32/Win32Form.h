@@ -62,6 +62,7 @@ public:
     bool ShowBanner(const std::filesystem::path& picture) override;
     void SetBusyPointer(bool busy) override;
     void ProcessPendingEvents() override;
+    void PaintPending() override;
     void ShowMessage(const MessageBoxRequest& box) override;
     std::optional<ChosenFile> ChooseFile(const std::string& filter, const std::string& current,
                                          const std::filesystem::path& folder) override;
