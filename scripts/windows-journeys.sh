@@ -24,7 +24,7 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
   [ -n "${VORNAK_THIRD_PARTY_DIR:-}" ] && args+=(-DVORNAK_THIRD_PARTY_DIR="$VORNAK_THIRD_PARTY_DIR")
   cmake -S . -B "$build" "${args[@]}" >/dev/null || exit 1
 fi
-cmake --build "$build" -j2 --target vornak-installer win32_form_tests >/dev/null ||
+cmake --build "$build" -j2 --target vornak-installer win32_form_tests file_holder >/dev/null ||
   { echo "the Windows build failed"; exit 1; }
 app_built=$root/$build/app
 
@@ -149,7 +149,10 @@ differs() { # two screenshots must not be the same picture
 
 # A journey from the welcome page to the finished page: Next, choose the map, Next, the
 # backup, Next (the install), credits and back, Finish, and the checks after it. Screenshots
-# take the given suffix; with "page3" the installing page is caught while a big map installs.
+# take the given suffix; with "page3" the installing page is caught while the install waits for a
+# program that holds its staged map, as a virus scanner does (file_holder, 5 s on each new or
+# changed file beside the map, which the rename over the map waits out): meanwhile the page must
+# stay in front and painted.
 install_journey() { # app map suffix [page3]
   local app=$1 map=$2 suffix=$3
   cp "$map" "$work/original.w3m"
@@ -165,14 +168,25 @@ install_journey() { # app map suffix [page3]
   answer_box "BackUp" "backup-box$suffix"
   cmp -s "${map%????}_BackUp.w3m" "$work/original.w3m" && ok "the backup holds the map as it was" ||
     fail "no backup of the map beside it"
-  key Return                                   # Enter: Next, and the install runs
+  local holding=""
   if [ "${4:-}" = page3 ]; then
-    # The shot as soon as the install has begun staging, while the page is in front.
-    for _ in $(seq 200); do [ -e "$map.vqinstall" ] && break; sleep 0.02; done
-    import -silent -window "$win" "$out/page3-installing$suffix.png" && echo "  saved page3-installing$suffix"
+    wine "$root/$build/tests/install/file_holder.exe" 90 5000 "$(winpath "$(dirname "$map")")" >/dev/null 2>&1 &
+    holding=$!
+    sleep 7 # what was there when it started it holds first; then only the install's new files
+  fi
+  key Return                                   # Enter: Next, and the install runs
+  if [ -n "$holding" ]; then
+    # Shots while the install runs; the last one taken before it ended falls in the wait.
+    for _ in $(seq 200); do [ -e "$map.vqinstall" ] && break; sleep 0.05; done
+    while [ -e "$map.vqinstall" ]; do
+      import -silent -window "$win" "$work/shot.png" 2>/dev/null &&
+        [ -e "$map.vqinstall" ] && mv "$work/shot.png" "$out/page3-installing$suffix.png"
+    done
+    [ -e "$out/page3-installing$suffix.png" ] && echo "  saved page3-installing$suffix"
   fi
   # The install stages its work beside the map; the finished page follows once that is gone.
   for _ in $(seq 600); do [ -e "$map.vqinstall" ] || break; sleep 0.1; done
+  [ -n "$holding" ] && { kill "$holding" 2>/dev/null; wait "$holding" 2>/dev/null; }
   sleep 1
   shot "page4-finished$suffix" "$win"
   key alt+c                                    # View Credits
