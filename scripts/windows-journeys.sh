@@ -19,10 +19,10 @@ for tool in wine wineserver Xvfb openbox xdotool import compare smpq cmake; do
 done
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
-  args=(-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release)
-  command -v ccache >/dev/null && args+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  . scripts/ccache.sh
+  args=()
   [ -n "${VORNAK_THIRD_PARTY_DIR:-}" ] && args+=(-DVORNAK_THIRD_PARTY_DIR="$VORNAK_THIRD_PARTY_DIR")
-  cmake -S . -B "$build" "${args[@]}" >/dev/null || exit 1
+  cmake --preset windows -B "$build" "${args[@]}" >/dev/null || exit 1
 fi
 cmake --build "$build" -j2 --target vornak-installer win32_form_tests file_holder >/dev/null ||
   { echo "the Windows build failed"; exit 1; }
