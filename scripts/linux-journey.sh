@@ -30,7 +30,8 @@ press() { # window-id key
 "$work/app/vornak-installer" >"$work/program.log" 2>&1 &
 program=$!
 pids+=("$program")
-win=$(xdotool search --sync --onlyvisible --name '^Vornak MOD Installer$' | head -1)
+win=$(timeout 30 xdotool search --sync --onlyvisible --name '^Vornak MOD Installer$' | head -1)
+[ -n "$win" ] || { echo "FAIL: the program's window did not come up"; exit 1; }
 press "$win" alt+n                                    # Next: the map page
 xdotool mousemove --window "$win" 196 144 click 1     # into the box, and the map's path typed
 xdotool type --delay 10 "$map"

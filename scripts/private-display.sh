@@ -9,3 +9,6 @@ export DISPLAY=$display
 for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
 openbox --sm-disable >/dev/null 2>&1 &
 pids+=($!)
+# A window mapped while the window manager is still starting may never be shown: wait until it
+# manages the display (it then answers for the current desktop).
+for _ in $(seq 100); do xdotool get_desktop >/dev/null 2>&1 && break; sleep 0.1; done
