@@ -42,7 +42,8 @@ struct ArchiveListing {
 
 // The map archive operations. Every call names the archive by its path: no archive stays
 // open from one call to the next, so a failed call never leaves a half-open archive.
-// Every failure throws ArchiveError.
+// Every failure throws ArchiveError. Every change keeps the archive's own (listfile) as it is,
+// adding to it only the names of the entries it adds; a list it cannot read stays byte for byte.
 class MapArchive {
 public:
     virtual ~MapArchive() = default;
@@ -58,9 +59,6 @@ public:
                           const std::string& entry, int storage) = 0;
 
     // What a safe install needs beyond the four.
-
-    // Every change keeps the archive's own (listfile) as it is, adding to it only the names of
-    // the entries it adds; a list it cannot read it leaves byte for byte.
 
     // Adds each as AddEntry does, in one change of the archive: an archive that is opened and
     // saved once for all of them saves the cost of doing so for each.

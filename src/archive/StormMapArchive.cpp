@@ -130,10 +130,10 @@ ArchiveListing StormMapArchive::List(const fs::path& map, const std::vector<fs::
     const Where where{"Listing", fileops::Display(map), ""};
     RequireMapFile(map, Access::Read, where);
     StormArchive archive(map, Access::Read, where, soundFiles_);
-    LearnNames(archive.get(), extraListFiles, where);
+    const auto listText = LearnNames(archive.get(), extraListFiles, where);
     const std::vector<Found> entries = Scan(archive.get(), where);
     ArchiveListing listing = Enumerate(entries);
-    listing.listFile = DescribeListFile(archive.get(), entries, where);
+    listing.listFile = DescribeListFile(entries, listText);
     archive.Close(where);
     return listing;
 }

@@ -25,7 +25,6 @@ constexpr std::array<const char*, 8> kWellKnownNames = {
     "war3map.w3c", "(listfile)", "(attributes)", "(signature)",
 };
 
-
 // StormLib names entries it cannot name "File00000012.xxx" (index and a guessed extension).
 bool IsPseudoName(std::string_view name)
 {
@@ -34,7 +33,6 @@ bool IsPseudoName(std::string_view name)
     return std::all_of(name.begin() + 4, name.begin() + 12,
                        [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; });
 }
-
 
 constexpr const char* kListFile = "(listfile)";
 
@@ -56,7 +54,8 @@ std::optional<std::vector<std::uint8_t>> ReadListFile(HANDLE archive, const Wher
     }
 }
 
-void LearnNames(HANDLE archive, const std::vector<fs::path>& lists, const Where& where)
+std::optional<std::vector<std::uint8_t>> LearnNames(HANDLE archive, const std::vector<fs::path>& lists,
+                                                    const Where& where)
 {
     for (const fs::path& list : lists) {
         std::error_code ec;
@@ -69,10 +68,11 @@ void LearnNames(HANDLE archive, const std::vector<fs::path>& lists, const Where&
                             ReasonText(static_cast<DWORD>(error)),
                  static_cast<DWORD>(error));
     }
+    auto text = ReadListFile(archive, where);
 #if defined(VORNAK_OWN_LIST_FILE)
     // StormLib splits its own list at line ends only; lists from the field also use ';'. It
     // matches each name against the whole hash table, so only such a list is offered again.
-    if (const auto text = ReadListFile(archive, where); text && std::find(text->begin(), text->end(), ';') != text->end()) {
+    if (text && std::find(text->begin(), text->end(), ';') != text->end()) {
         const std::vector<std::string> names = listfile::Names(*text);
         std::vector<const char*> pointers;
         for (const std::string& name : names)
@@ -87,8 +87,8 @@ void LearnNames(HANDLE archive, const std::vector<fs::path>& lists, const Where&
         if (SFileOpenFileEx(archive, name, SFILE_OPEN_FROM_MPQ, &file))
             SFileCloseFile(file);
     }
+    return text;
 }
-
 
 std::vector<Found> Scan(HANDLE archive, const Where& where)
 {
@@ -121,7 +121,7 @@ ArchiveListing Enumerate(const std::vector<Found>& entries)
     return listing;
 }
 
-ListFileState DescribeListFile(HANDLE archive, const std::vector<Found>& entries, const Where& where)
+ListFileState DescribeListFile(const std::vector<Found>& entries, const std::optional<std::vector<std::uint8_t>>& text)
 {
     ListFileState state;
     const auto found = std::find_if(entries.begin(), entries.end(), [](const Found& entry) {
@@ -129,7 +129,7 @@ ListFileState DescribeListFile(HANDLE archive, const std::vector<Found>& entries
     });
     if (found == entries.end())
         return state;
-    if (const auto text = ReadListFile(archive, where)) {
+    if (text) {
         state.kind = ListFileState::Kind::Read;
         state.names = listfile::Names(*text);
     } else {

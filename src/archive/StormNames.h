@@ -18,8 +18,10 @@ namespace vornak::storm {
 // The (listfile)'s text, or nothing where the archive holds none or it does not read.
 std::optional<std::vector<std::uint8_t>> ReadListFile(HANDLE archive, const Where& where);
 
-// The archive's lists of names: its (listfile), the given lists and the names probed.
-void LearnNames(HANDLE archive, const std::vector<std::filesystem::path>& lists, const Where& where);
+// The archive's lists of names: its (listfile), the given lists and the names probed. Returns
+// the (listfile)'s text as ReadListFile does.
+std::optional<std::vector<std::uint8_t>> LearnNames(HANDLE archive, const std::vector<std::filesystem::path>& lists,
+                                                    const Where& where);
 
 // One entry as the archive's tables describe it.
 struct Found {
@@ -33,7 +35,8 @@ struct Found {
 
 std::vector<Found> Scan(HANDLE archive, const Where& where);
 ArchiveListing Enumerate(const std::vector<Found>& entries);
-ListFileState DescribeListFile(HANDLE archive, const std::vector<Found>& entries, const Where& where);
+// The (listfile) among the entries, with its text as LearnNames read it.
+ListFileState DescribeListFile(const std::vector<Found>& entries, const std::optional<std::vector<std::uint8_t>>& text);
 // The map's own list names what was added: the names it lacks are added to its text.
 void NameInListFile(HANDLE archive, const std::vector<NewEntry>& added, const Where& where);
 // Why the map has no entry of that name, in words for the user.

@@ -42,7 +42,6 @@ void RemoveEveryCopy(HANDLE archive, const std::string& entry, const Where& wher
     }
 }
 
-
 // StormLib aborts the whole process when it replaces an entry whose name it never learned
 // (a map whose (listfile) is missing or damaged), so old copies go first and the entry is
 // added afresh; a garbled entry of the name that cannot even be removed makes the add fail.
