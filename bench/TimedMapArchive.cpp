@@ -1,6 +1,7 @@
 #include "TimedMapArchive.h"
 
 #include <chrono>
+#include <stdexcept>
 
 namespace vornak::bench {
 
@@ -19,60 +20,78 @@ auto TimedMapArchive::Timed(const char* operation, Call call)
     return call();
 }
 
-void TimedMapArchive::ExtractEntry(const std::filesystem::path& map, const std::string& entry,
-                                   const std::filesystem::path& destFolder, bool createFolder)
+namespace {
+
+// A map or a saved copy, read; only the map stages copies.
+class TimedSession final : public MapSession {
+public:
+    TimedSession(TimedMapArchive& timer, std::unique_ptr<MapReader> reader, MapSession* session)
+        : timer_(timer), reader_(std::move(reader)), session_(session)
+    {
+    }
+    void ExtractEntry(const std::string& entry, const std::filesystem::path& destFolder, bool createFolder) override
+    {
+        timer_.Timed("extract", [&] { reader_->ExtractEntry(entry, destFolder, createFolder); });
+    }
+    bool HasEntry(const std::string& entry) override
+    {
+        return timer_.Timed("has", [&] { return reader_->HasEntry(entry); });
+    }
+    std::vector<std::uint8_t> ReadEntry(const std::string& entry) override
+    {
+        return timer_.Timed("read", [&] { return reader_->ReadEntry(entry); });
+    }
+    ArchiveListing List() override
+    {
+        return timer_.Timed("list", [&] { return reader_->List(); });
+    }
+    void Close() override
+    {
+        timer_.Timed("close", [&] { reader_->Close(); });
+    }
+    std::unique_ptr<StagedMap> Stage(const std::filesystem::path& target,
+                                     std::span<const std::string_view> entries) override;
+
+private:
+    TimedMapArchive& timer_;
+    std::unique_ptr<MapReader> reader_;
+    MapSession* session_;
+};
+
+class TimedStaged final : public StagedMap {
+public:
+    TimedStaged(TimedMapArchive& timer, std::unique_ptr<StagedMap> inner) : timer_(timer), inner_(std::move(inner)) {}
+    void Replace(const std::vector<NewEntry>& entries, int storage) override
+    {
+        timer_.Timed("replace", [&] { inner_->Replace(entries, storage); });
+    }
+    std::unique_ptr<MapReader> Save() override
+    {
+        auto saved = timer_.Timed("save", [&] { return inner_->Save(); });
+        return std::make_unique<TimedSession>(timer_, std::move(saved), nullptr);
+    }
+
+private:
+    TimedMapArchive& timer_;
+    std::unique_ptr<StagedMap> inner_;
+};
+
+std::unique_ptr<StagedMap> TimedSession::Stage(const std::filesystem::path& target,
+                                               std::span<const std::string_view> entries)
 {
-    Timed("extract", [&] { inner_.ExtractEntry(map, entry, destFolder, createFolder); });
+    if (session_ == nullptr)
+        throw std::logic_error("a saved copy stages nothing");
+    auto staged = timer_.Timed("stage", [&] { return session_->Stage(target, entries); });
+    return std::make_unique<TimedStaged>(timer_, std::move(staged));
 }
 
-bool TimedMapArchive::HasEntry(const std::filesystem::path& map, const std::string& entry)
-{
-    return Timed("has", [&] { return inner_.HasEntry(map, entry); });
-}
+} // namespace
 
-void TimedMapArchive::DeleteEntry(const std::filesystem::path& map, const std::string& entry)
+std::unique_ptr<MapSession> TimedMapArchive::Open(const std::filesystem::path& map)
 {
-    Timed("delete", [&] { inner_.DeleteEntry(map, entry); });
-}
-
-void TimedMapArchive::AddEntry(const std::filesystem::path& map, const std::filesystem::path& file,
-                               const std::string& entry, int storage)
-{
-    Timed("add", [&] { inner_.AddEntry(map, file, entry, storage); });
-}
-
-void TimedMapArchive::AddEntries(const std::filesystem::path& map, const std::vector<NewEntry>& entries, int storage)
-{
-    Timed("add", [&] { inner_.AddEntries(map, entries, storage); });
-}
-
-void TimedMapArchive::CheckWritable(const std::filesystem::path& map)
-{
-    Timed("check-writable", [&] { inner_.CheckWritable(map); });
-}
-
-ArchiveListing TimedMapArchive::List(const std::filesystem::path& map,
-                                     const std::vector<std::filesystem::path>& extraListFiles)
-{
-    return Timed("list", [&] { return inner_.List(map, extraListFiles); });
-}
-
-std::vector<std::uint8_t> TimedMapArchive::ReadEntry(const std::filesystem::path& map, const std::string& entry)
-{
-    return Timed("read", [&] { return inner_.ReadEntry(map, entry); });
-}
-
-bool TimedMapArchive::Compact(const std::filesystem::path& map,
-                              const std::vector<std::filesystem::path>& extraListFiles)
-{
-    return Timed("compact", [&] { return inner_.Compact(map, extraListFiles); });
-}
-
-bool TimedMapArchive::CopyWithout(const std::filesystem::path& map, const std::filesystem::path& target,
-                                  std::span<const std::string_view> entries,
-                                  const std::vector<std::filesystem::path>& extraListFiles)
-{
-    return Timed("copy-without", [&] { return inner_.CopyWithout(map, target, entries, extraListFiles); });
+    auto session = Timed("open", [&] { return inner_.Open(map); });
+    MapSession* raw = session.get();
+    return std::make_unique<TimedSession>(*this, std::move(session), raw);
 }
 
 } // namespace vornak::bench

@@ -19,41 +19,36 @@ const std::vector<std::uint8_t> kAdded = [] {
     return bytes;
 }();
 
-void ReadEverything(vornak::StormMapArchive& archive, const std::filesystem::path& map)
+void ReadEverything(vornak::MapReader& map)
 {
-    const auto listing = archive.List(map, {});
+    const auto listing = map.List();
     std::size_t read = 0;
     for (const auto& name : listing.names) {
         if (++read > 16) // enough to cover every kind of entry; more only costs time
             break;
         try {
-            archive.ReadEntry(map, name);
+            map.ReadEntry(name);
         } catch (const vornak::ArchiveError&) {
         }
     }
     for (const char* entry : {"war3map.w3i", "war3map.j"}) {
         try {
-            if (archive.HasEntry(map, entry))
-                archive.ExtractEntry(map, entry, vornak::fuzz::ScratchFolder() / "out", true);
+            if (map.HasEntry(entry))
+                map.ExtractEntry(entry, vornak::fuzz::ScratchFolder() / "out", true);
         } catch (const vornak::ArchiveError&) {
         }
     }
 }
 
-void ChangeAsAnInstallDoes(vornak::StormMapArchive& archive, const std::filesystem::path& map)
+// The install's staged copy: the map without two entries, which come back anew.
+void ChangeAsAnInstallDoes(vornak::MapSession& map)
 {
-    archive.CheckWritable(map);
-    if (archive.HasEntry(map, "war3map.j"))
-        archive.DeleteEntry(map, "war3map.j");
     const auto added = vornak::fuzz::WriteScratch("added.j", kAdded.data(), kAdded.size());
-    archive.AddEntry(map, added, "war3map.j", vornak::kStoreCompressed);
-    // The install's one-pass copy of a map without some entries, and a change of that copy.
-    const auto copy = vornak::fuzz::ScratchFolder() / "copy.w3x";
-    const std::array<std::string_view, 2> leftOut = {"war3map.w3i", "war3map.j"};
-    if (archive.CopyWithout(map, copy, leftOut, {}))
-        archive.AddEntries(copy, {{added, "war3map.w3i"}}, vornak::kStoreCompressed);
-    archive.Compact(map, {});
-    if (archive.ReadEntry(map, "war3map.j") != kAdded)
+    const std::array<std::string_view, 2> replaced = {"war3map.w3i", "war3map.j"};
+    const auto staged = map.Stage(vornak::fuzz::ScratchFolder() / "copy.w3x", replaced);
+    staged->Replace({{added, "war3map.w3i"}, {added, "war3map.j"}}, vornak::kStoreCompressed);
+    const auto copy = staged->Save();
+    if (copy->ReadEntry("war3map.j") != kAdded)
         vornak::fuzz::Broken("an added entry does not read back");
 }
 
@@ -62,14 +57,10 @@ void ChangeAsAnInstallDoes(vornak::StormMapArchive& archive, const std::filesyst
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const auto map = vornak::fuzz::WriteScratch("map.w3x", data, size);
-    vornak::StormMapArchive archive;
     try {
-        ReadEverything(archive, map);
-    } catch (const vornak::ArchiveError&) {
-        return 0;
-    }
-    try {
-        ChangeAsAnInstallDoes(archive, map);
+        const auto session = vornak::StormMapArchive().Open(map);
+        ReadEverything(*session);
+        ChangeAsAnInstallDoes(*session);
     } catch (const vornak::ArchiveError&) {
     }
     return 0;

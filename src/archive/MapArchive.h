@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -12,7 +13,7 @@ namespace vornak {
 
 // What ExtractEntry's last argument means: create the destination folder when missing.
 inline constexpr bool kCreateFolder = true;
-// What AddEntry's last argument means: 1 stores the entry compressed, 0 as it is.
+// How Replace stores the entries: compressed, or as they are.
 inline constexpr int kStoreCompressed = 1;
 inline constexpr int kStorePlain = 0;
 
@@ -40,56 +41,51 @@ struct ArchiveListing {
     ListFileState listFile;
 };
 
-// The map archive operations. Every call names the archive by its path: no archive stays
-// open from one call to the next, so a failed call never leaves a half-open archive.
-// Every failure throws ArchiveError. Every change keeps the archive's own (listfile) as it is,
-// adding to it only the names of the entries it adds; a list it cannot read stays byte for byte.
-class MapArchive {
+// What can be read of an open map. Every failure throws ArchiveError.
+class MapReader {
 public:
-    virtual ~MapArchive() = default;
+    virtual ~MapReader() = default;
 
     // Writes the entry's content to destFolder / entry. With createFolder, a missing
     // destFolder is made first; without it, a missing folder is an error.
-    virtual void ExtractEntry(const std::filesystem::path& map, const std::string& entry,
-                              const std::filesystem::path& destFolder, bool createFolder) = 0;
-    virtual bool HasEntry(const std::filesystem::path& map, const std::string& entry) = 0;
-    virtual void DeleteEntry(const std::filesystem::path& map, const std::string& entry) = 0;
-    // storage: kStoreCompressed or kStorePlain.
-    virtual void AddEntry(const std::filesystem::path& map, const std::filesystem::path& file,
-                          const std::string& entry, int storage) = 0;
+    virtual void ExtractEntry(const std::string& entry, const std::filesystem::path& destFolder,
+                              bool createFolder) = 0;
+    virtual bool HasEntry(const std::string& entry) = 0;
+    virtual std::vector<std::uint8_t> ReadEntry(const std::string& entry) = 0;
+    virtual ArchiveListing List() = 0;
+    // Closes the map and says whether that failed; a reader that ends without it closes quietly.
+    virtual void Close() = 0;
+};
 
-    // What a safe install needs beyond the four.
+// The copy of a map that a change is made in, open for changes until Save. The map itself is
+// never written. A copy that ends unsaved is left as it is, for its maker to remove.
+class StagedMap {
+public:
+    virtual ~StagedMap() = default;
 
-    // Adds each as AddEntry does, in one change of the archive: an archive that is opened and
-    // saved once for all of them saves the cost of doing so for each.
-    virtual void AddEntries(const std::filesystem::path& map, const std::vector<NewEntry>& entries, int storage)
-    {
-        for (const NewEntry& added : entries)
-            AddEntry(map, added.file, added.entry, storage);
-    }
+    // Adds the entries in place of those the copy was made without (storage: kStoreCompressed
+    // or kStorePlain). The archive keeps the copy no larger than the map where it can.
+    virtual void Replace(const std::vector<NewEntry>& entries, int storage) = 0;
+    // Saves and closes the copy, checks that every entry it kept of the map is there and
+    // reads, and opens the saved copy to be read back.
+    virtual std::unique_ptr<MapReader> Save() = 0;
+};
 
-    // Throws unless the archive opens for changes ("protected" maps open only read-only).
-    virtual void CheckWritable(const std::filesystem::path& map) = 0;
-    // extraListFiles: further lists of names (one per line) for entries the map's own
-    // (listfile) does not name.
-    virtual ArchiveListing List(const std::filesystem::path& map,
-                                const std::vector<std::filesystem::path>& extraListFiles) = 0;
-    virtual std::vector<std::uint8_t> ReadEntry(const std::filesystem::path& map, const std::string& entry) = 0;
-    // Rewrites the archive without the space that removed entries left. Needs every name:
-    // returns false, changing nothing, when some stay unknown.
-    virtual bool Compact(const std::filesystem::path& map,
-                         const std::vector<std::filesystem::path>& extraListFiles) = 0;
-    // Writes `target` as the map without `entries` (every copy of each) and without the space
-    // they took, in one pass that keeps every other entry's stored bytes, then checks that
-    // each of those is still there and reads. Returns false, before writing anything, for a
-    // map this pass does not take (an archive that has no such pass takes none): a copy of
-    // it, compacted, then does the same.
-    virtual bool CopyWithout(const std::filesystem::path& /*map*/, const std::filesystem::path& /*target*/,
-                             std::span<const std::string_view> /*entries*/,
-                             const std::vector<std::filesystem::path>& /*extraListFiles*/)
-    {
-        return false;
-    }
+// One map, open for reading while the session lasts, and the copies made of it for a change.
+// Every change keeps the map's own (listfile) as it is, adding to it only the names of the
+// entries it adds; a list that cannot be read stays byte for byte.
+class MapSession : public MapReader {
+public:
+    // Writes `target` as the map without `entries` (every copy of each) and opens it for
+    // changes. A map that cannot take changes ("protected" maps) is refused here.
+    virtual std::unique_ptr<StagedMap> Stage(const std::filesystem::path& target,
+                                             std::span<const std::string_view> entries) = 0;
+};
+
+class MapArchive {
+public:
+    virtual ~MapArchive() = default;
+    virtual std::unique_ptr<MapSession> Open(const std::filesystem::path& map) = 0;
 };
 
 } // namespace vornak

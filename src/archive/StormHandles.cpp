@@ -3,6 +3,8 @@
 #include "base/FileOps.h"
 #include "base/Platform.h"
 
+#include <utility>
+
 #if defined(VORNAK_OWN_LIST_FILE)
 #include <StormLibListFile.h>
 #endif
@@ -31,17 +33,9 @@ void EnsureSigningMath()
 #endif
 }
 
-bool KnownSound(const SoundFiles& sound, const fs::path& file)
-{
-    const auto known = sound.find(fs::absolute(file).lexically_normal());
-    std::error_code sizeError, timeError;
-    return known != sound.end() && known->second.first == fs::file_size(file, sizeError) && !sizeError &&
-        known->second.second == fs::last_write_time(file, timeError) && !timeError;
-}
-
 } // namespace
 
-void RequireMapFile(const fs::path& map, Access access, const Where& where)
+void RequireMapFile(const fs::path& map, const Where& where)
 {
     std::error_code ec;
     const fs::file_status status = fs::status(map, ec);
@@ -53,44 +47,22 @@ void RequireMapFile(const fs::path& map, Access access, const Where& where)
         Fail(where, "the path names a folder, not a map file", ERROR_FILE_NOT_FOUND);
     if (status.type() != fs::file_type::regular)
         Fail(where, "the path names no regular file", ERROR_FILE_NOT_FOUND);
-    if (access == Access::Change && !platform::MayWrite(map))
-        Fail(where, "the map file is read-only", ERROR_ACCESS_DENIED);
 }
 
-void RememberSound(SoundFiles& sound, const fs::path& file)
-{
-    constexpr std::size_t kMostFiles = 16; // an install needs two
-    if (sound.size() >= kMostFiles)
-        sound.clear();
-    const fs::path key = fs::absolute(file).lexically_normal();
-    std::error_code sizeError, timeError;
-    const auto size = fs::file_size(file, sizeError);
-    const auto time = fs::last_write_time(file, timeError);
-    if (sizeError || timeError)
-        sound.erase(key);
-    else
-        sound[key] = {size, time};
-}
-
-StormArchive::StormArchive(const fs::path& map, Access access, const Where& where, SoundFiles& sound)
-    : sound_(sound)
+StormArchive::StormArchive(const fs::path& map, Access access, const Where& where, Sectors sectors)
+    : access_(access)
 {
     EnsureSigningMath();
     fileops::FaultPoint("archive-open", map);
     // StormLib crashes on some damaged structures instead of reporting them; they are
     // looked for first, with our own checked reads.
-    const bool sectorsKnown = KnownSound(sound, map);
-    const MpqStructureCheck structure(map, MpqStructureCheck::Keep::Nothing,
-                                      sectorsKnown ? MpqStructureCheck::Sectors::Skip
-                                                   : MpqStructureCheck::Sectors::Check);
+    const MpqStructureCheck structure(map, MpqStructureCheck::Keep::Nothing, sectors);
     if (!structure.problem().empty() && structure.tablesMalformed())
         Fail(where, "the map's archive tables are malformed: " + structure.problem(), Code(kProtectedMap));
     if (!structure.problem().empty())
         Fail(where, "the map is damaged: " + structure.problem(), ERROR_FILE_CORRUPT);
     if (!structure.headerFound())
         Fail(where, "the map cannot be opened: " + ReasonText(ERROR_BAD_FORMAT), ERROR_BAD_FORMAT);
-    if (!sectorsKnown)
-        RememberSound(sound, map);
     const DWORD flags = access == Access::Read ? STREAM_FLAG_READ_ONLY : 0;
     if (!SFileOpenArchive(StormPath(map).c_str(), 0, flags, &handle_))
         FailWithLastError(where, "the map cannot be opened: ");
@@ -113,8 +85,6 @@ void StormArchive::Save(const fs::path& map, const Where& where)
     if (!SFileFlushArchive(handle_))
         FailWithLastError(where, "the changed map cannot be saved: ");
     Close(where);
-    // The library wrote its own entries into a map whose sectors were sound.
-    RememberSound(sound_, map);
 }
 
 void StormArchive::Close(const Where& where)
@@ -146,7 +116,9 @@ void StormArchive::RefuseProtected(const fs::path& map, const Where& where)
     DWORD flags = 0;
     if (!SFileGetFileInfo(handle_, SFileMpqFlags, &flags, sizeof(flags), nullptr))
         FailWithLastError(where, "the map's state cannot be read: ");
-    if ((flags & (MPQ_FLAG_READ_ONLY | MPQ_FLAG_MALFORMED)) != 0 || !BlockTableIsSound(map))
+    // Opened for reading, every archive is read-only to StormLib; malformed tables still show.
+    const DWORD refused = access_ == Access::Change ? MPQ_FLAG_READ_ONLY | MPQ_FLAG_MALFORMED : MPQ_FLAG_MALFORMED;
+    if ((flags & refused) != 0 || !BlockTableIsSound(map))
         Fail(where, "the map is protected: its archive tables are damaged or deliberately malformed, "
                     "so it can be read but not changed", Code(kProtectedMap));
 }

@@ -2,9 +2,12 @@
 
 // The StormLib handles of the archive layer, each closed on every path out, and the checks
 // made before StormLib is let near a map.
+#include "archive/ArchiveError.h"
 #include "archive/MpqStructureCheck.h"
 #include "archive/StormFailure.h"
-#include "archive/StormMapArchive.h"
+
+#include "base/Platform.h"
+#include "base/Retry.h"
 
 #include <StormLib.h>
 
@@ -22,19 +25,21 @@ inline constexpr DWORD kEndProbe = 4096;
 
 enum class Access { Read, Change };
 
-// The map path must name an existing regular file; a change also needs it writable.
-// These are tested here, in our own words, before StormLib is asked.
-void RequireMapFile(const fs::path& map, Access access, const Where& where);
+// The map path must name an existing regular file: tested here, in our own words, before
+// StormLib is asked.
+void RequireMapFile(const fs::path& map, const Where& where);
 
-using SoundFiles = StormMapArchive::SoundFiles;
-// Records the file as it is now as one whose sectors are sound.
-void RememberSound(SoundFiles& sound, const fs::path& file);
+// ReadEntry holds the whole entry in memory; larger entries are refused.
+inline constexpr std::uint32_t kMaxReadEntryBytes = 256u * 1024u * 1024u;
+
+using Sectors = MpqStructureCheck::Sectors;
 
 // One open archive; closes on every path out. Save() and Close() check what closing
 // reports, as StormLib writes its tables only then.
 class StormArchive {
 public:
-    StormArchive(const fs::path& map, Access access, const Where& where, SoundFiles& sound);
+    // sectors: Skip only for a file made here from a map whose sectors were checked.
+    StormArchive(const fs::path& map, Access access, const Where& where, Sectors sectors);
     ~StormArchive()
     {
         if (handle_ != nullptr)
@@ -45,29 +50,51 @@ public:
 
     HANDLE get() const { return handle_; }
 
+    bool open() const { return handle_ != nullptr; }
+
     void Save(const fs::path& map, const Where& where);
 
     void Close(const Where& where);
 
-private:
     // StormLib would drop the map's (listfile) on the first change and save one of the names it
     // knows: a list it could not read would be lost, and the names of files not in the map.
     void KeepListFile();
 
+    // StormLib opens maps with damaged or deliberately bogus tables only for reading;
+    // it must not be asked to change them, nor copies of them.
+    void RefuseProtected(const fs::path& map, const Where& where);
+
+private:
     // The checks hold only for the archive StormLib opened: it must have found the same header.
     void RequireCheckedHeader(const MpqStructureCheck& structure, const Where& where);
-
-    // StormLib opens maps with damaged or deliberately bogus tables only for reading;
-    // it must not be asked to change them.
-    void RefuseProtected(const fs::path& map, const Where& where);
 
     // StormLib opens some maps with garbled block entries for changes and then crashes while
     // saving them: an existing entry must have known flags and lie inside the file.
     bool BlockTableIsSound(const fs::path& map);
 
     HANDLE handle_ = nullptr;
-    SoundFiles& sound_;
+    Access access_;
 };
+
+// Runs `call` again while the system refuses `file` for a reason that passes by itself (another
+// program holding it for a moment); the last refusal is thrown when it outlasts every wait.
+template <class Call>
+void RetryWhileHeld(const fs::path& file, Call call)
+{
+    fileops::Retry retry(fileops::Patience::Step);
+    for (;;) {
+        try {
+            call();
+            return;
+        } catch (const ArchiveError& error) {
+            const std::error_code code = error.code().category() == ArchiveCategory()
+                ? std::error_code(error.code().value(), std::system_category())
+                : error.code();
+            if (!platform::IsPassingRefusal(code, file) || !retry.WaitAgain())
+                throw;
+        }
+    }
+}
 
 class StormFile {
 public:

@@ -44,7 +44,7 @@ std::optional<std::vector<std::uint8_t>> ReadListFile(HANDLE archive, const Wher
         return std::nullopt;
     try {
         StormFile file(archive, kListFile, where);
-        if (file.size() > StormMapArchive::kMaxReadEntryBytes)
+        if (file.size() > kMaxReadEntryBytes)
             return std::nullopt;
         std::vector<std::uint8_t> text;
         file.ReadAll([&](const char* data, DWORD count) { text.insert(text.end(), data, data + count); });

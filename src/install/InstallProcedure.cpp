@@ -99,9 +99,12 @@ InstallResult InstallProcedure::RunSteps(const fs::path& map)
     CheckDataFolderWritable(map);
 
     // A map that cannot take the change is refused before anything is touched.
-    StagedMapUpdate update(map, archive_, {path("\\Data\\listw3m.txt")});
+    StagedMapUpdate update(map, archive_);
     try {
         update.CheckMapCanChange();
+        // First, so that the disk writes the staged copy while the map is read and the
+        // templates are rewritten; the map itself stays untouched until the end.
+        update.StageCopy();
     } catch (const ArchiveError& error) {
         // Protection is the map maker's choice, not damage: say so, and where to go instead.
         if (error.code() == ArchiveFailure::Protected)
@@ -112,18 +115,15 @@ InstallResult InstallProcedure::RunSteps(const fs::path& map)
                                error.code());
         throw;
     }
-    // First, so that the disk writes the staged copy while the map is read and the templates
-    // are rewritten; the map itself stays untouched until the end.
-    update.StageCopy();
 
     const auto scratch = path("\\Data\\temp");
     ScratchCleanup cleanup(scratch);
 
-    ExtractFromMap(map, "war3map.w3i", scratch);
+    ExtractFromMap(update.map(), map, "war3map.w3i", scratch);
     const KeptMapInfo kept = TakeMapInfo(scratch / "war3map.w3i", ui_, fileops::Display(map));
     fileops::Remove(scratch / "war3map.w3i");
 
-    ExtractFromMap(map, "war3map.j", scratch);
+    ExtractFromMap(update.map(), map, "war3map.j", scratch);
     const std::string cameraLine = FindCameraLine(scratch / "war3map.j");
     fileops::Remove(scratch / "war3map.j");
     fileops::RemoveEmptyFolder(scratch);
@@ -144,28 +144,19 @@ InstallResult InstallProcedure::RunSteps(const fs::path& map)
     return InstallResult::Installed;
 }
 
-void InstallProcedure::ExtractFromMap(const fs::path& map, const std::string& entry, const fs::path& scratch)
+void InstallProcedure::ExtractFromMap(MapReader& reader, const fs::path& map, const std::string& entry,
+                                      const fs::path& scratch)
 {
     try {
-        if (!RetryingArchive(scratch / entry, [&] { archive_.ExtractEntry(map, entry, scratch, kCreateFolder); }))
+        if (!RetryingArchive(scratch / entry, [&] { reader.ExtractEntry(entry, scratch, kCreateFolder); }))
             throw InstallError(texts::InstallerFileInUse(fileops::Display(map), "'" + fileops::Display(scratch / entry) +
                                                                                  "' could not be written"));
     } catch (const ArchiveError&) {
         // Say plainly when the map simply lacks the entry: a Lua-scripted map has no war3map.j.
-        bool holdsEntry = true;
-        try {
-            holdsEntry = archive_.HasEntry(map, entry);
-        } catch (const ArchiveError&) {
-        }
-        if (!holdsEntry) {
+        if (!reader.HasEntry(entry)) {
             const std::string mapName = fileops::Display(map);
             // Damaged tables hide entries too: only a map holding war3map.lua is a Lua map.
-            bool luaMap = false;
-            try {
-                luaMap = entry == "war3map.j" && archive_.HasEntry(map, "war3map.lua");
-            } catch (const ArchiveError&) {
-            }
-            if (luaMap)
+            if (entry == "war3map.j" && reader.HasEntry("war3map.lua"))
                 throw InstallError("The map '" + mapName +
                                    "' has no war3map.j script (a map scripted in Lua cannot take the VQ MOD).");
             throw InstallError("The map '" + mapName + "' has no " + entry +

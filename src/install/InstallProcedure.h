@@ -25,7 +25,7 @@ private:
     InstallResult RunSteps(const std::filesystem::path& map);
     // Throws InstallError, naming the folder and what to do, where Data cannot be written.
     void CheckDataFolderWritable(const std::filesystem::path& map) const;
-    void ExtractFromMap(const std::filesystem::path& map, const std::string& entry,
+    void ExtractFromMap(MapReader& reader, const std::filesystem::path& map, const std::string& entry,
                         const std::filesystem::path& scratch);
 
     std::filesystem::path appDir_;

@@ -31,6 +31,20 @@ void OnStaged(const fs::path& staged, const std::string& name, Call call)
         throw InUse(name);
 }
 
+// A step that cannot be run again (it changed the copy before it failed): a refusal that the
+// archive layer waited out in vain is the map in use.
+template <class Call>
+auto Once(const fs::path& staged, const std::string& name, Call call)
+{
+    try {
+        return call();
+    } catch (const ArchiveError& error) {
+        if (platform::IsPassingRefusal(SystemCodeOf(error.code()), staged))
+            throw InUse(name);
+        throw;
+    }
+}
+
 std::vector<std::uint8_t> ReadWholeFile(const fs::path& path)
 {
     auto in = fileops::OpenForReading(path);
@@ -41,14 +55,11 @@ std::vector<std::uint8_t> ReadWholeFile(const fs::path& path)
 
 } // namespace
 
-StagedMapUpdate::StagedMapUpdate(fs::path map, MapArchive& archive, std::vector<fs::path> extraListFiles)
+StagedMapUpdate::StagedMapUpdate(fs::path map, MapArchive& archive)
     // A symbolic link stays a link: the file it leads to is the map that changes.
     : map_(platform::ResolveLinks(map))
     , archive_(archive)
 {
-    for (auto& list : extraListFiles)
-        if (fileops::FileExists(list))
-            extraListFiles_.push_back(std::move(list));
 }
 
 StagedMapUpdate::~StagedMapUpdate()
@@ -119,7 +130,7 @@ void StagedMapUpdate::CheckMapCanChange()
                            "Copy the map into a folder you may change, choose the copy and install again.");
     }
 
-    if (!RetryingArchive(map_, [&] { archive_.CheckWritable(map_); }))
+    if (!RetryingArchive(map_, [&] { session_ = archive_.Open(map_); }))
         throw InUse(name);
 }
 
@@ -128,44 +139,26 @@ void StagedMapUpdate::StageCopy()
     copiedSize_ = fileops::FileSize(map_);
     std::error_code ec;
     copiedTime_ = fs::last_write_time(map_, ec);
-    before_ = archive_.List(map_, extraListFiles_);
+    before_ = session_->List();
 
     if (!stagedExists_)
         ReserveStaged();
-    // One pass writes the staged map without the five entries and without their space (and
-    // has it flushed in the background). A map that pass does not take is copied whole, and
-    // the archive library compacts it in ReplaceEntries.
-    const std::string name = fileops::Display(map_);
-    OnStaged(staged_, name, [&] { rebuilt_ = archive_.CopyWithout(map_, staged_, kModEntries, extraListFiles_); });
-    if (!rebuilt_)
-        fileops::CopyReplacing(map_, staged_);
-    // The copy takes the map's permissions, and a map writable through its group does not let
-    // its owner (now this user) write; the map's own come back before the rename.
-    fs::permissions(staged_, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add, ec);
+    OnStaged(staged_, fileops::Display(map_), [&] { stagedMap_ = session_->Stage(staged_, kModEntries); });
 }
 
 void StagedMapUpdate::ReplaceEntries(const fs::path& dataFolder)
 {
     const std::string name = fileops::Display(map_);
-    for (const auto entry : kModEntries) {
-        const std::string entryName(entry);
-        OnStaged(staged_, name, [&] {
-            if (!rebuilt_ && archive_.HasEntry(staged_, entryName))
-                archive_.DeleteEntry(staged_, entryName);
-        });
-    }
     std::vector<NewEntry> additions;
     for (const auto entry : kModEntries)
         additions.push_back({dataFolder / entry, std::string(entry)});
-    OnStaged(staged_, name, [&] { archive_.AddEntries(staged_, additions, kStoreCompressed); });
-    // Compaction rewrites the whole map sector by sector, several times the cost of copying
-    // it, so it runs only where the change left the map larger than it was. The five new
-    // entries lie at the end of the map and the next install reuses their space, so repeated
-    // installs never grow it. Without every name known the space of the old entries stays.
-    if (!rebuilt_ && fileops::FileSize(staged_) > fileops::FileSize(map_))
-        OnStaged(staged_, name, [&] { archive_.Compact(staged_, extraListFiles_); });
-
-    Verify(before_, dataFolder);
+    Once(staged_, name, [&] { stagedMap_->Replace(additions, kStoreCompressed); });
+    const std::unique_ptr<MapReader> saved = Once(staged_, name, [&] { return stagedMap_->Save(); });
+    stagedMap_.reset();
+    Verify(*saved, dataFolder);
+    saved->Close();
+    // The map is read no more; Windows renames nothing over a file that is open.
+    session_->Close();
 
     platform::KeepOwner(map_, staged_);
     // After the owner, as a change of owner clears the set-id bits.
@@ -214,17 +207,18 @@ void StagedMapUpdate::ReserveStaged()
     stagedExists_ = true;
 }
 
-void StagedMapUpdate::Verify(const ArchiveListing& before, const fs::path& dataFolder)
+void StagedMapUpdate::Verify(MapReader& saved, const fs::path& dataFolder)
 {
+    const ArchiveListing& before = before_;
     const std::string name = fileops::Display(map_);
     for (const auto entry : kModEntries) {
         const std::string entryName(entry);
-        if (archive_.ReadEntry(staged_, entryName) != ReadWholeFile(dataFolder / entryName))
+        if (saved.ReadEntry(entryName) != ReadWholeFile(dataFolder / entryName))
             throw InstallError("The changed map '" + name + "' did not read back correctly: its " + entryName +
                                " differs from the modification's. The map was left as it was.");
     }
 
-    const ArchiveListing after = archive_.List(staged_, extraListFiles_);
+    const ArchiveListing after = saved.List();
     std::set<std::string> now;
     for (const auto& entry : after.names)
         now.insert(listfile::NameKey(entry));
@@ -264,6 +258,9 @@ void StagedMapUpdate::VerifyListFile(const ListFileState& before, const ListFile
 
 void StagedMapUpdate::DiscardStaged() noexcept
 {
+    // Closed first: Windows removes no file that is open.
+    stagedMap_.reset();
+    session_.reset();
     if (!stagedExists_)
         return;
     fileops::FinishBackgroundFlush(staged_);

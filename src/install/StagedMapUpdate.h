@@ -4,6 +4,7 @@
 
 #include <array>
 #include <filesystem>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -20,18 +21,21 @@ inline constexpr std::array<std::string_view, 5> kModEntries = {"war3map.j", "wa
 // was there. A symbolically linked map changes where the link leads; the link stays.
 class StagedMapUpdate {
 public:
-    StagedMapUpdate(std::filesystem::path map, MapArchive& archive,
-                    std::vector<std::filesystem::path> extraListFiles);
+    StagedMapUpdate(std::filesystem::path map, MapArchive& archive);
     ~StagedMapUpdate();
     StagedMapUpdate(const StagedMapUpdate&) = delete;
     StagedMapUpdate& operator=(const StagedMapUpdate&) = delete;
 
     // Throws InstallError (or ArchiveError) unless the map is an existing file that can be
-    // replaced: writable, in a writable folder, and an archive that opens for changes.
+    // replaced: writable, in a writable folder, and an archive that opens. The map stays open
+    // for reading until ReplaceEntries puts the copy in its place.
     void CheckMapCanChange();
+    // The map, open for reading. CheckMapCanChange comes first.
+    MapReader& map() { return *session_; }
 
-    // Writes the staged copy of the map without the five entries. Done early, the disk takes
-    // the copy while the install reads the map and rewrites the templates.
+    // Writes the staged copy of the map without the five entries; a map that cannot take
+    // changes is refused here. Done early, the disk takes the copy while the install reads the
+    // map and rewrites the templates.
     void StageCopy();
     // Deletes and re-adds, in the staged copy, the five entries from the files of the same
     // names in dataFolder, and puts the copy in the map's place. StageCopy comes first.
@@ -42,16 +46,16 @@ public:
 
 private:
     void ReserveStaged();
-    void Verify(const ArchiveListing& before, const std::filesystem::path& dataFolder);
+    void Verify(MapReader& saved, const std::filesystem::path& dataFolder);
     void VerifyListFile(const ListFileState& before, const ListFileState& after) const;
     void DiscardStaged() noexcept;
 
     std::filesystem::path map_;
     std::filesystem::path staged_;
     MapArchive& archive_;
-    std::vector<std::filesystem::path> extraListFiles_;
+    std::unique_ptr<MapSession> session_;
+    std::unique_ptr<StagedMap> stagedMap_;
     bool stagedExists_ = false;
-    bool rebuilt_ = false; // in one pass, without the five entries
     ArchiveListing before_; // the map's entries when it was copied
     // The map's size and time when it was copied: a map another program saved since is not
     // replaced by a copy of what it was.

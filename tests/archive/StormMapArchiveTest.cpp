@@ -38,27 +38,33 @@ protected:
     StormMapArchive archive_;
 };
 
-TEST_F(StormMapArchiveTest, ChangesFindEntriesWhateverTheCaseAndKeepTheOthers)
+// A session reads the map and stages a copy of it; the map itself is never written.
+TEST_F(StormMapArchiveTest, AStagedCopyFindsEntriesWhateverTheCaseAndKeepsTheOthers)
 {
     MapBuilder builder;
     builder.Hm3wHeader().CompressedEntry("War3Map.J", "old script").Entry("war3map.w3I", RandomBytes(121, 1));
     const auto map = File("map.w3m", builder.Entry("war3map.w3e", RandomBytes(9000, 2)).Build());
+    const auto mapBytes = ReadBytes(map);
+    const auto session = archive_.Open(map);
     // An existing file is replaced, not appended to.
     File("war3map.j", RandomBytes(100000, 9));
-    archive_.ExtractEntry(map, "war3map.j", dir_.path(), kCreateFolder);
+    session->ExtractEntry("war3map.j", dir_.path(), kCreateFolder);
     EXPECT_EQ(ReadText(dir_ / "war3map.j"), "old script");
 
+    const std::string_view replaced[] = {"WAR3MAP.J", "war3map.w3u", "war3map.w3i"};
+    const auto staged = session->Stage(dir_ / "copy.w3m", replaced);
     const auto units = File("units", RandomBytes(50000, 5));
-    archive_.DeleteEntry(map, "WAR3MAP.J");
-    EXPECT_FALSE(archive_.HasEntry(map, "war3map.j"));
-    archive_.AddEntry(map, File("script", Bytes("new")), "war3map.j", kStoreCompressed);
-    archive_.AddEntry(map, units, "war3map.w3u", kStorePlain);      // an entry the map lacked
-    archive_.AddEntry(map, units, "war3map.w3i", kStoreCompressed); // one it holds in another case
-    EXPECT_EQ(archive_.ReadEntry(map, "war3map.j"), Bytes("new"));
-    EXPECT_EQ(archive_.ReadEntry(map, "War3Map.W3U"), RandomBytes(50000, 5));
-    EXPECT_EQ(archive_.ReadEntry(map, "war3map.w3i"), RandomBytes(50000, 5));
-    EXPECT_EQ(archive_.ReadEntry(map, "war3map.w3e"), RandomBytes(9000, 2));
-    EXPECT_EQ(archive_.List(map, {}).entryCount, 5u); // with (listfile): nothing doubled
+    // An entry the map lacked, and one it holds in another case.
+    staged->Replace({{File("script", Bytes("new")), "war3map.j"}, {units, "war3map.w3u"}, {units, "war3map.w3i"}},
+                    kStoreCompressed);
+    const auto copy = staged->Save();
+    EXPECT_EQ(copy->ReadEntry("war3map.j"), Bytes("new"));
+    EXPECT_EQ(copy->ReadEntry("War3Map.W3U"), RandomBytes(50000, 5));
+    EXPECT_EQ(copy->ReadEntry("war3map.w3i"), RandomBytes(50000, 5));
+    EXPECT_EQ(copy->ReadEntry("war3map.w3e"), RandomBytes(9000, 2));
+    EXPECT_EQ(copy->List().entryCount, 5u); // with (listfile): nothing doubled
+    EXPECT_EQ(session->ReadEntry("war3map.j"), Bytes("old script"));
+    EXPECT_EQ(ReadBytes(map), mapBytes);
 }
 
 TEST_F(StormMapArchiveTest, SavingRenewsTheWeakSignatureAndAChangedByteFailsIt)
@@ -69,55 +75,43 @@ TEST_F(StormMapArchiveTest, SavingRenewsTheWeakSignatureAndAChangedByteFailsIt)
     builder.Hm3wHeader().Entry("war3map.w3e", RandomBytes(900, 2)).Entry("(signature)", std::vector<std::uint8_t>(72));
     const auto map = File("signed.w3m", builder.Build());
     const auto units = Bytes("units the signature covers");
-    archive_.AddEntry(map, File("units", units), "war3map.w3u", kStorePlain);
-    EXPECT_TRUE(archive_.VerifyWeakSignature(map));
-    auto bytes = ReadBytes(map);
+    const auto copy = dir_ / "copy.w3m";
+    {
+        const auto session = archive_.Open(map);
+        const std::string_view none[] = {"war3map.w3u"};
+        const auto staged = session->Stage(copy, none);
+        staged->Replace({{File("units", units), "war3map.w3u"}}, kStorePlain);
+        staged->Save()->Close();
+    }
+    EXPECT_TRUE(archive_.VerifyWeakSignature(copy));
+    auto bytes = ReadBytes(copy);
     const auto at = std::search(bytes.begin(), bytes.end(), units.begin(), units.end());
     ASSERT_NE(at, bytes.end());
     *at ^= 1;
-    WriteBytes(map, bytes);
-    EXPECT_FALSE(archive_.VerifyWeakSignature(map));
+    WriteBytes(copy, bytes);
+    EXPECT_FALSE(archive_.VerifyWeakSignature(copy));
     EXPECT_TRUE(CodeOf([&] { archive_.VerifyWeakSignature(File("unsigned.w3m", MapBuilder().Build())); }));
 }
 
-// The whole install's refusals (missing, not a map, read-only) are checked in tests/reliability,
-// which does not run on Windows, where read-only is an attribute of its own.
-TEST_F(StormMapArchiveTest, AReadOnlyMapIsRefusedAsSuchAndStays)
-{
-    const auto map = File("map.w3m", MapBuilder().Hm3wHeader().Entry("war3map.j", "script").Build());
-    const auto before = ReadBytes(map);
-    fs::permissions(map, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                    fs::perm_options::remove);
-    EXPECT_EQ(CodeOf([&] { archive_.CheckWritable(map); }), ArchiveFailure::ReadOnly);
-    EXPECT_EQ(CodeOf([&] { archive_.DeleteEntry(map, "war3map.j"); }), ArchiveFailure::ReadOnly);
-    EXPECT_EQ(ReadBytes(map), before);
-}
-
-// A map without (listfile) whose hash table is full: StormLib grows the table and compacts
-// only when it knows every name, which lists of names can supply.
-TEST_F(StormMapArchiveTest, UnknownNamesStopGrowthAndCompactionUntilAListNamesThem)
+// A map without (listfile) whose hash table is full: StormLib grows the table only when it
+// knows every name, which lists of names can supply.
+TEST_F(StormMapArchiveTest, UnknownNamesStopGrowthUntilAListNamesThem)
 {
     MapBuilder builder;
     builder.Entry("war3map.j", "script").Entry("war3map.w3e", "e").Entry("secret\\unnamed.dat", "no list names me");
     const auto map = File("map.w3m", builder.Entry("war3map.w3i", "info").ListFile(false).HashTableSize(4).Build());
     const auto file = File("units", RandomBytes(300, 4));
-    const auto before = ReadBytes(map);
-    EXPECT_EQ(CodeOf([&] { archive_.AddEntry(map, file, "war3map.w3u", kStoreCompressed); }),
+    const std::string_view none[] = {"war3map.w3u"};
+    EXPECT_EQ(CodeOf([&] { archive_.Open(map)->Stage(dir_ / "copy.w3m", none)->Replace({{file, "war3map.w3u"}}, kStoreCompressed); }),
               ArchiveFailure::UnknownNames);
-    EXPECT_EQ(ReadBytes(map), before);
-    EXPECT_FALSE(archive_.Compact(map, {}));
-    EXPECT_EQ(ReadBytes(map), before);
 
     WriteText(dir_ / "names.txt", "war3map.w3e\r\nsecret\\unnamed.dat\n");
-    StormMapArchive withList({dir_ / "names.txt"});
-    withList.AddEntry(map, file, "war3map.w3u", kStoreCompressed);
-    withList.DeleteEntry(map, "war3map.j");
-    const auto grown = fs::file_size(map);
-    EXPECT_TRUE(withList.Compact(map, {dir_ / "names.txt"}));
-    EXPECT_LT(fs::file_size(map), grown);
-    EXPECT_FALSE(fs::exists(dir_ / "map.w3m.tmp"));
-    EXPECT_EQ(withList.ReadEntry(map, "secret\\unnamed.dat"), Bytes("no list names me"));
-    EXPECT_EQ(withList.ReadEntry(map, "war3map.w3u"), RandomBytes(300, 4));
+    const auto session = StormMapArchive({dir_ / "names.txt"}).Open(map);
+    const auto staged = session->Stage(dir_ / "copy.w3m", none);
+    staged->Replace({{file, "war3map.w3u"}}, kStoreCompressed);
+    const auto copy = staged->Save();
+    EXPECT_EQ(copy->ReadEntry("secret\\unnamed.dat"), Bytes("no list names me"));
+    EXPECT_EQ(copy->ReadEntry("war3map.w3u"), RandomBytes(300, 4));
 }
 
 } // namespace

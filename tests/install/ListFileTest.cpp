@@ -30,11 +30,11 @@ using Content = std::vector<std::pair<std::string, Bytes>>;
 // The entries of `map` but its own lists.
 Content ContentOf(const fs::path& map)
 {
-    StormMapArchive archive;
+    const auto archive = StormMapArchive().Open(map);
     Content content;
-    for (const auto& name : archive.List(map, {}).names)
+    for (const auto& name : archive->List().names)
         if (name != kList && name != "(attributes)" && name != "(signature)")
-            content.emplace_back(name, archive.ReadEntry(map, name));
+            content.emplace_back(name, archive->ReadEntry(name));
     return content;
 }
 
@@ -117,17 +117,17 @@ struct ListView {
 
 ListView Listed(const fs::path& map)
 {
-    StormMapArchive archive;
+    const auto archive = StormMapArchive().Open(map);
     ListView view;
-    if (!archive.HasEntry(map, kList))
+    if (!archive->HasEntry(kList))
         return view;
     try {
-        view.names = listfile::Names(archive.ReadEntry(map, kList));
+        view.names = listfile::Names(archive->ReadEntry(kList));
     } catch (const std::exception&) {
         return view;
     }
     for (const auto& name : *view.names)
-        if (archive.HasEntry(map, name))
+        if (archive->HasEntry(name))
             view.opening.insert(listfile::NameKey(name));
     return view;
 }

@@ -1,5 +1,5 @@
 // Makes each step of an install fail in turn: every file operation and every point where the
-// archive layer can fail (each archive call opens the map first: "archive-open"). Whatever
+// archive layer can fail (opening the map, its staged copy and the copy read back: "archive-open"). Whatever
 // fails, the user's map must stay as it was, the templates must be whole, nothing may be
 // left beside the map, and the next install must work.
 

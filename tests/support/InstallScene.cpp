@@ -74,11 +74,11 @@ const std::set<std::string> kOwnLists = {"(LISTFILE)", "(ATTRIBUTES)", "(SIGNATU
 
 MapEntries ReadAllEntries(const fs::path& map, const fs::path& listFile)
 {
-    StormMapArchive archive({listFile});
+    const auto archive = StormMapArchive({listFile}).Open(map);
     MapEntries entries;
-    for (const auto& name : archive.List(map, {listFile}).names)
+    for (const auto& name : archive->List().names)
         if (!kOwnLists.contains(Upper(name)))
-            entries[Upper(name)] = archive.ReadEntry(map, name);
+            entries[Upper(name)] = archive->ReadEntry(name);
     return entries;
 }
 

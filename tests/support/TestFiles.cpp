@@ -90,7 +90,7 @@ void WriteText(const fs::path& path, std::string_view text)
 std::optional<std::vector<std::uint8_t>> RealMapEntry(const fs::path& map, const std::string& entry)
 {
     try {
-        return StormMapArchive().ReadEntry(map, entry);
+        return StormMapArchive().Open(map)->ReadEntry(entry);
     } catch (const ArchiveError&) {
     }
     if (!kSmpqRuns)

@@ -123,7 +123,7 @@ TEST_F(Form1Test, WholeJourneyInstallsIntoABuiltMapAndEndsOnFinish)
     EXPECT_EQ(Shown(), "page 4 0001");
     EXPECT_EQ(QApplication::focusWidget(), Find("Command4")) << "Finish! takes the focus Next had";
     EXPECT_EQ(Find<QLabel>("Label11")->text(), "You have installed succesfuly the VQ MOD on Arena.w3m map.");
-    const auto units = archive.ReadEntry(map, "war3map.w3u");
+    const auto units = archive.Open(map)->ReadEntry("war3map.w3u");
     EXPECT_EQ(std::string(units.begin(), units.end()), "template units");
     PressKey(Qt::Key_C, Qt::AltModifier);
     EXPECT_EQ(PageInFront(), 5);

@@ -199,7 +199,7 @@ TEST_F(Win32FormTest, EnterGoesOnAndTheLayoutFollowsTheDpi)
     Key(VK_RETURN);
     EXPECT_EQ(Shown(), "page 4 0001");
     EXPECT_EQ(Focused(), "Command4");
-    const auto units = archive.ReadEntry(map, "war3map.w3u");
+    const auto units = archive.Open(map)->ReadEntry("war3map.w3u");
     EXPECT_EQ(std::string(units.begin(), units.end()), "template units");
 
     const RECT suggested{40, 30, 790, 510};

@@ -237,7 +237,7 @@ TEST_F(WizardFlowTest, NextOnTheBackupPageInstallsAndLandsOnTheFinishedPage)
     EXPECT_THAT(whileInstalling, ElementsAre("page 3 1110 busy"));
     EXPECT_EQ(Shown(), "page 4 0001");
     EXPECT_FALSE(view.busy);
-    const auto units = archive.ReadEntry(map, "war3map.w3u");
+    const auto units = archive.Open(map)->ReadEntry("war3map.w3u");
     EXPECT_EQ(std::string(units.begin(), units.end()), "template units");
 
     for (const char* shown : {"page 5 0001", "page 4 0001", "page 5 0001", "page 4 0001"})
