@@ -11,9 +11,9 @@ seconds=${1:-60}
 realmaps=${VORNAK_REALMAPS_DIR:-../shared/realmaps}
 out=build-fuzz
 
-cmake -S . -B "$out" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
-  -DVORNAK_BUILD_FUZZERS=ON -DVORNAK_BUILD_WIZARD=OFF -DVORNAK_BUILD_TESTS=OFF >/dev/null
-cmake --build "$out" -j"$(nproc)" --target MapInfoFuzzer CameraLineFuzzer ArchiveFuzzer
+. scripts/ccache.sh
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j"$(nproc)"
 
 # Seeds are made at run time from the real maps; nothing of them enters the project.
 seeds="$out/seeds"
