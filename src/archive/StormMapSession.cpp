@@ -17,8 +17,18 @@ StormMapSession::StormMapSession(fs::path map, std::vector<fs::path> lists, Sect
     , lists_(std::move(lists))
     // StormLib crashes on some damaged structures instead of reporting them; the archive's
     // own checked reads look for them first, once for the whole session.
-    , archive_(Checked(map_, At("Opening")), Access::Read, At("Opening"), sectors)
+    , sectors_(sectors)
 {
+    handle();
+}
+
+HANDLE StormMapSession::handle()
+{
+    if (!archive_) {
+        archive_.emplace(Checked(map_, At("Opening")), Access::Read, At("Opening"), sectors_);
+        namesLearned_ = false;
+    }
+    return archive_->get();
 }
 
 const fs::path& StormMapSession::Checked(const fs::path& map, const Where& where)
@@ -29,7 +39,8 @@ const fs::path& StormMapSession::Checked(const fs::path& map, const Where& where
 
 void StormMapSession::RefuseProtected()
 {
-    archive_.RefuseProtected(map_, At("Opening for changes"));
+    handle();
+    archive_->RefuseProtected(map_, At("Opening for changes"));
 }
 
 Where StormMapSession::At(const char* operation, const std::string& entry) const
@@ -136,8 +147,10 @@ bool StormMapSession::Reads(const std::string& entry)
 
 void StormMapSession::Close()
 {
-    if (archive_.open())
-        archive_.Close(At("Closing"));
+    if (archive_) {
+        archive_->Close(At("Closing"));
+        archive_.reset();
+    }
 }
 
 std::unique_ptr<StagedMap> StormMapSession::Stage(const fs::path& target, std::span<const std::string_view> entries)

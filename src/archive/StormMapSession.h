@@ -11,6 +11,7 @@
 namespace vornak::storm {
 
 // One map open for reading through StormLib (see StormMapArchive), and the copies staged of it.
+// Closed, it lets other programs write the map again, and opens it anew when asked to read more.
 class StormMapSession final : public MapSession {
 public:
     // sectors: Skip only for a file this layer wrote from a map whose sectors were checked.
@@ -27,7 +28,8 @@ public:
 
     const std::filesystem::path& path() const { return map_; }
     const std::vector<std::filesystem::path>& lists() const { return lists_; }
-    HANDLE handle() const { return archive_.get(); }
+    // The open map; a session that was closed opens it again.
+    HANDLE handle();
     // Every entry, with the names of the lists learned first.
     std::vector<Found> Entries();
     // Throws unless StormLib would let the map itself be changed.
@@ -42,7 +44,8 @@ private:
 
     std::filesystem::path map_;
     std::vector<std::filesystem::path> lists_;
-    StormArchive archive_;
+    Sectors sectors_;
+    std::optional<StormArchive> archive_;
     bool namesLearned_ = false;
     std::optional<std::vector<std::uint8_t>> listText_;
 };

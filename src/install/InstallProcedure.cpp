@@ -120,10 +120,13 @@ InstallResult InstallProcedure::RunSteps(const fs::path& map)
     ScratchCleanup cleanup(scratch);
 
     ExtractFromMap(update.map(), map, "war3map.w3i", scratch);
+    ExtractFromMap(update.map(), map, "war3map.j", scratch);
+    // Windows lets no other program save a map that is open: the map editor may save while the
+    // tileset box waits for the user, and the install then finds the map changed and says so.
+    update.map().Close();
+
     const KeptMapInfo kept = TakeMapInfo(scratch / "war3map.w3i", ui_, fileops::Display(map));
     fileops::Remove(scratch / "war3map.w3i");
-
-    ExtractFromMap(update.map(), map, "war3map.j", scratch);
     const std::string cameraLine = FindCameraLine(scratch / "war3map.j");
     fileops::Remove(scratch / "war3map.j");
     fileops::RemoveEmptyFolder(scratch);
