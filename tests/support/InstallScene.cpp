@@ -2,6 +2,7 @@
 
 #include "MapBuilder.h"
 #include "RecordingInstallerUi.h"
+#include "W3iBuilder.h"
 #include "archive/ArchiveError.h"
 #include "archive/StormMapArchive.h"
 #include "base/AsciiCase.h"
@@ -161,9 +162,7 @@ std::string InstallScene::Judge(const InstallOutcome& outcome, const MapEntries&
 
 std::vector<std::uint8_t> TypicalMapBytes(std::size_t fillerBytes)
 {
-    return TypicalMap({.w3i = ReadBytes(SourceDir() / "Data" / "war3map.w3i"),
-                       .fillerBytes = fillerBytes,
-                       .fillerEntries = std::max<std::size_t>(8, fillerBytes / (128 * 1024))})
+    return TypicalMap({.w3i = TemplateInfo(), .fillerBytes = fillerBytes, .fillerEntries = std::max<std::size_t>(8, fillerBytes / (128 * 1024))})
         .Build();
 }
 
