@@ -10,6 +10,7 @@
 #include "base/FileOps.h"
 #include "install/InstallError.h"
 #include "install/InstallProcedure.h"
+#include "install/MapBackup.h"
 #include "install/StagedMapUpdate.h"
 
 #include <algorithm>
@@ -119,10 +120,18 @@ void InstallScene::Reset() const
     WriteBytes(mapPath_, mapBytes_);
 }
 
-std::string InstallScene::ExplainIfNotCleanlyInstalled(const MapEntries& before) const
+fs::path InstallScene::backupPath() const
 {
-    const auto why = ExplainIfNotInstalled(mapPath_, before, dataDir());
-    return !why.empty() || CaptureFolder(mapFolder()).size() == 1 ? why : "something was left beside the map";
+    return fileops::PathFromUtf8(BackupPathFor(fileops::Display(mapPath_)));
+}
+
+std::string InstallScene::ExplainIfNotCleanlyInstalled(const MapEntries& before, const FolderState& completed) const
+{
+    if (auto why = ExplainIfNotInstalled(mapPath_, before, dataDir()); !why.empty())
+        return why;
+    if (CaptureFolder(mapFolder()).size() != 1)
+        return "something was left beside the map";
+    return completed.empty() ? "" : DescribeDifference(completed, CaptureFolder(dataDir()));
 }
 
 std::string InstallScene::ExplainIfNotUntouched(const FolderState& completed) const

@@ -28,8 +28,7 @@ struct W3iBuilder {
     std::int32_t playableHeight = 52;
     std::int32_t flags = 0x9c14;
     std::uint8_t tileset = 'L';
-    std::vector<std::uint8_t> trailing = {0x00, 0x00, 0x00, 0x00, 0xff, 0xff, 0xff, 0xff, 'T', 'R', 'I',
-                                          'G', 'S', 'T', 'R', '_', '0', '0', '5', 0x00, 0x7f, 0x80};
+    std::vector<std::uint8_t> trailing = Bytes({"\0\0\0\0\xff\xff\xff\xffTRIGSTR_005\0\x7f\x80", 22});
 
     std::vector<std::uint8_t> Build() const
     {
