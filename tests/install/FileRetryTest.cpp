@@ -42,11 +42,6 @@ struct HeldStep {
     milliseconds mostWaited{2000};
 };
 
-fs::path BackupOf(const InstallScene& s)
-{
-    return fileops::PathFromUtf8(BackupPathFor(fileops::Display(s.mapPath())));
-}
-
 const HeldStep kSteps[] = {
     {"MapRename", "rename", [](const InstallScene& s) { return s.mapPath(); }, false, false, false, milliseconds(10000)},
     {"StagedFlush", "flush", [](const InstallScene& s) { return s.stagedPath(); }},
@@ -55,8 +50,8 @@ const HeldStep kSteps[] = {
      false, false, true, milliseconds(4000)},
     {"ScratchFolderRemove", "remove-folder", [](const InstallScene& s) { return s.dataDir() / "temp"; },
      false, false, true, milliseconds(4000)},
-    {"BackupCopy", "copy", [](const InstallScene& s) { return fs::path(BackupOf(s)) += ".part"; }, true},
-    {"BackupRename", "rename", [](const InstallScene& s) { return BackupOf(s); }, true},
+    {"BackupCopy", "copy", [](const InstallScene& s) { return fs::path(s.backupPath()) += ".part"; }, true},
+    {"BackupRename", "rename", [](const InstallScene& s) { return s.backupPath(); }, true},
     {"StagedDiscard", "remove", [](const InstallScene& s) { return s.stagedPath(); },
      false, true, false, milliseconds(12000)},
     {"Compaction", "archive-compact", [](const InstallScene& s) { return s.stagedPath(); }},
@@ -102,9 +97,7 @@ protected:
 // the table is met.
 std::vector<std::uint8_t> MapCompactedOnInstall()
 {
-    W3iBuilder info;
-    info.playableWidth = 20;
-    return TypicalMap({.w3i = info.Build()})
+    return TypicalMap({.w3i = W3iBuilder{.playableWidth = 20}.Build()})
         .Entry("war3map.doo", std::vector<std::uint8_t>(3000, 7))
         .Encrypted("war3map.doo", true)
         .Build();
@@ -135,7 +128,7 @@ TEST_P(HeldFile, WaitsItOutOrSaysSoLeavingTheMapAndNothingElse)
             EXPECT_EQ(CaptureFolder(scene.mapFolder()).size(), 1u) << "a backup or its .part was left";
         } else {
             EXPECT_EQ(error, "");
-            EXPECT_EQ(ReadBytes(BackupOf(scene)), scene.mapBytes());
+            EXPECT_EQ(ReadBytes(scene.backupPath()), scene.mapBytes());
             EXPECT_EQ(CaptureFolder(scene.mapFolder()).size(), 2u) << "a .part was left";
         }
     } else {
@@ -150,14 +143,12 @@ TEST_P(HeldFile, WaitsItOutOrSaysSoLeavingTheMapAndNothingElse)
             }
         } else {
             EXPECT_TRUE(outcome.installed) << outcome.error;
-            EXPECT_EQ(scene.ExplainIfNotCleanlyInstalled(before), "");
-            EXPECT_EQ(DescribeDifference(completed, CaptureFolder(scene.dataDir())), "");
+            EXPECT_EQ(scene.ExplainIfNotCleanlyInstalled(before, completed), "");
         }
         // Whatever a held file kept, the next install, with nothing held, takes it away.
         fileops::SetFaultHook(nullptr);
         EXPECT_TRUE(scene.Install().installed);
-        EXPECT_EQ(scene.ExplainIfNotCleanlyInstalled(before), "");
-        EXPECT_EQ(DescribeDifference(completed, CaptureFolder(scene.dataDir())), "");
+        EXPECT_EQ(scene.ExplainIfNotCleanlyInstalled(before, completed), "");
     }
     // Three refusals are three waits (10, 20, 40 ms); a refusal throughout spends a budget.
     EXPECT_GE(waited, fails ? milliseconds(2000) : milliseconds(70)) << "the held step was not met, or not waited for";
@@ -232,10 +223,10 @@ TEST(WindowsIdentity, AHiddenSystemMapStaysSoAndAReadOnlyBackupIsReplaced)
     ASSERT_TRUE(outcome.installed) << outcome.error;
     EXPECT_EQ(GetFileAttributesW(scene.mapPath().c_str()) & marks, marks);
 
-    WriteText(BackupOf(scene), "an older backup");
-    ASSERT_TRUE(SetFileAttributesW(BackupOf(scene).c_str(), FILE_ATTRIBUTE_READONLY));
+    WriteText(scene.backupPath(), "an older backup");
+    ASSERT_TRUE(SetFileAttributesW(scene.backupPath().c_str(), FILE_ATTRIBUTE_READONLY));
     MakeBackup(fileops::Display(scene.mapPath()));
-    EXPECT_EQ(ReadBytes(BackupOf(scene)), ReadBytes(scene.mapPath()));
+    EXPECT_EQ(ReadBytes(scene.backupPath()), ReadBytes(scene.mapPath()));
 }
 #endif
 

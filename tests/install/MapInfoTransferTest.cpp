@@ -21,15 +21,13 @@ using Bounds = std::array<std::int32_t, 8>;
 // place or the wrong file shows.
 W3iBuilder TemplateFields(std::int32_t format = 25)
 {
-    W3iBuilder w;
-    w.format = format;
-    w.texts = {"VQ MOD", "Vornak", "TRIGSTR_014", "1-12"};
-    w.cameraBounds = {-1.0f, -2.0f, -3.0f, -4.0f, -5.0f, -6.0f, -7.0f, -8.0f};
-    w.cameraComplements = {-11, -12, -13, -14};
-    w.playableWidth = -15;
-    w.playableHeight = -16;
-    w.tileset = 'V';
-    return w;
+    return {.format = format,
+            .texts = {"VQ MOD", "Vornak", "TRIGSTR_014", "1-12"},
+            .cameraBounds = {-1.0f, -2.0f, -3.0f, -4.0f, -5.0f, -6.0f, -7.0f, -8.0f},
+            .cameraComplements = {-11, -12, -13, -14},
+            .playableWidth = -15,
+            .playableHeight = -16,
+            .tileset = 'V'};
 }
 
 // What the template must hold after taking a map's values: only the transferred fields differ.
@@ -76,12 +74,12 @@ TEST_F(MapInfoTransferTest, FieldsAreFoundWhereTheyStandAndBoundsRoundHalfToEven
     for (const std::int32_t format : {18, 27, 33}) {
         for (const auto& [bounds, rounded] : cases) {
             SCOPED_TRACE(format);
-            W3iBuilder map;
-            map.format = format >= 27 ? 18 : 31; // with a game version block where the template has none
-            map.texts = {"TRIGSTR_001", "A", "", "Any number of players"};
-            map.cameraBounds = bounds;
-            map.cameraComplements = {0x01020304, -1, 6, 256};
-            map.playableWidth = 0xab12;
+            // With a game version block where the template has none, and the other way round.
+            const W3iBuilder map{.format = format >= 27 ? 18 : 31,
+                                 .texts = {"TRIGSTR_001", "A", "", "Any number of players"},
+                                 .cameraBounds = bounds,
+                                 .cameraComplements = {0x01020304, -1, 6, 256},
+                                 .playableWidth = 0xab12};
             const auto kept = Transfer(map.Build(), TemplateFields(format));
             EXPECT_EQ(kept, (KeptMapInfo{rounded, {0x01020304, -1, 6, 256}, 0xab12, 52, 'L'}));
         }
@@ -97,10 +95,8 @@ TEST_F(MapInfoTransferTest, TilesetLettersOutsideTheKnownOnesWarnOnceAndBecomeL)
     for (const char letter : known + std::string("ly \0IZK\xff", 8)) {
         SCOPED_TRACE(static_cast<int>(letter));
         const bool isKnown = known.find(letter) != std::string::npos;
-        W3iBuilder map;
-        map.tileset = static_cast<std::uint8_t>(letter);
         warner.events.clear();
-        EXPECT_EQ(Transfer(map.Build()).tileset, isKnown ? letter : 'L');
+        EXPECT_EQ(Transfer(W3iBuilder{.tileset = static_cast<std::uint8_t>(letter)}.Build()).tileset, isKnown ? letter : 'L');
         EXPECT_EQ(warner.events.size(), isKnown ? 0u : 1u);
     }
 }

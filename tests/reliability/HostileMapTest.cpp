@@ -7,11 +7,13 @@
 #include "MapBuilder.h"
 #include "W3iBuilder.h"
 #include "archive/ArchiveError.h"
+#include "archive/MpqFormat.h"
 #include "base/LittleEndian.h"
 #include "install/CameraLineTransfer.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <iostream>
@@ -20,11 +22,6 @@ namespace vornak::test {
 namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
-
-Bytes TemplateInfo()
-{
-    return ReadBytes(SourceDir() / "Data" / "war3map.w3i");
-}
 
 // A small map as an editor leaves it, with the given script first: its sector table lies
 // right behind the MPQ header, 32 bytes in.
@@ -63,13 +60,20 @@ Make Cut(std::size_t size)
     return Spoiled([=](Bytes& m, std::size_t) { m.resize(size); });
 }
 
-Make WithInfo(std::function<Bytes()> info)
+// A small map: a script and the info `info` makes, which `change` may spoil.
+Make WithInfo(const Make& info, const std::function<void(MapBuilder&)>& change = {})
 {
-    return [=] { return MapBuilder().Hm3wHeader().Entry("war3map.j", TypicalScript(4000)).Entry("war3map.w3i", info()).Build(); };
+    return [=] {
+        MapBuilder map;
+        map.Hm3wHeader().Entry("war3map.j", TypicalScript(4000)).CompressedEntry("war3map.w3i", info());
+        if (change)
+            change(map);
+        return map.Build();
+    };
 }
 
-// A map whose info is the template's, cut to `size` bytes.
-Make WithInfo(std::size_t size)
+// The template's info cut to `size` bytes.
+Make InfoCut(std::size_t size)
 {
     return WithInfo([=] {
         Bytes info = TemplateInfo();
@@ -78,16 +82,9 @@ Make WithInfo(std::size_t size)
     });
 }
 
-// A map whose info is of the given format; `change` may spoil its fields.
-Make WithInfoOfFormat(std::int32_t format, std::function<void(W3iBuilder&)> change = {})
+Make InfoOfFormat(std::int32_t format)
 {
-    return WithInfo([=] {
-        W3iBuilder info;
-        info.format = format;
-        if (change)
-            change(info);
-        return info.Build();
-    });
+    return WithInfo([=] { return W3iBuilder{.format = format}.Build(); });
 }
 
 // The first entry's block spoiled; the script and info behind it are sound.
@@ -124,12 +121,11 @@ InstallOutcome InstallHostile(const Bytes& mapBytes)
         EXPECT_EQ(FindCameraLine(scene.dataDir() / "war3map.j"), typical ? kTypicalCameraLine : "");
     }
     if (outcome.installed) {
-        const auto text = [](const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); };
-        const std::string made = text(mapBytes);
         std::size_t archive = 0;
-        while (archive < made.size() && made.compare(archive, 4, "MPQ\x1A") != 0)
-            archive += 512;
-        EXPECT_EQ(text(ReadBytes(scene.mapPath())).substr(0, archive), made.substr(0, archive))
+        while (le::ReadUint32(mapBytes, archive) != mpq::kMpqId)
+            archive += mpq::kHeaderAlignment;
+        const Bytes after = ReadBytes(scene.mapPath());
+        EXPECT_TRUE(after.size() >= archive && std::equal(mapBytes.begin(), mapBytes.begin() + archive, after.begin()))
             << "what precedes the archive changed";
     }
     return outcome;
@@ -190,14 +186,11 @@ const HostileCase kCases[] = {
      kDamaged},
     // Only its checksum is wrong: every byte inflates, and the game reads it as it is.
     {"ScriptChecksumWrong", Spoiled([](Bytes& m, std::size_t at) { m[at + 32 + m[at + 36] + 256 * m[at + 37] - 1] ^= 1; })},
-    {"InfoChecksumWrong", [] {
-         return MapBuilder().Hm3wHeader().Entry("war3map.j", TypicalScript(4000)).CompressedEntry("war3map.w3i", TemplateInfo())
-             .DamagedSector("war3map.w3i", MapBuilder::SectorDamage::ChecksumWrong).Build();
-     }},
-    {"InfoDoesNotInflate", [] {
-         return MapBuilder().Hm3wHeader().Entry("war3map.j", TypicalScript(4000)).CompressedEntry("war3map.w3i", TemplateInfo())
-             .DamagedSector("war3map.w3i", MapBuilder::SectorDamage::DoesNotInflate).Build();
-     }, kDamaged},
+    {"InfoChecksumWrong",
+     WithInfo(TemplateInfo, [](MapBuilder& m) { m.DamagedSector("war3map.w3i", MapBuilder::SectorDamage::ChecksumWrong); })},
+    {"InfoDoesNotInflate",
+     WithInfo(TemplateInfo, [](MapBuilder& m) { m.DamagedSector("war3map.w3i", MapBuilder::SectorDamage::DoesNotInflate); }),
+     kDamaged},
     {"EntryBeyondEnd", Damaged("war3map.w3c", MapBuilder::Damage::EntryBeyondEnd), kDamaged},
     // StormLib opened such a map for changes and crashed saving it (fault 5).
     {"EntryReachesGigabytesPastTheEnd", Damaged("war3map.w3u", MapBuilder::Damage::EntryReachesBeyondEnd), kDamaged},
@@ -216,14 +209,18 @@ const HostileCase kCases[] = {
          return BaseMap().CompressedEntry("(attributes)", Bytes{100, 0, 0, 0, 0, 0, 0, 0})
              .Encrypted("(attributes)", true).Encrypted("(listfile)", true).Encrypted("war3map.wts", false).Build();
      }},
-    {"EmptyInfo", WithInfo(0), {}, "map info"},
-    {"InfoShorterThanItsFields", WithInfo(40), {}, "map info"},
-    {"InfoEndsBeforeTileset", WithInfo(120), {}, "The map may be damaged: open it in the map editor, save it again"},
+    {"EmptyInfo", InfoCut(0), {}, "map info"},
+    {"InfoShorterThanItsFields", InfoCut(40), {}, "map info"},
+    {"InfoEndsBeforeTileset", InfoCut(120), {}, "The map may be damaged: open it in the map editor, save it again"},
     // The early editors' formats: 15 to 17 are read, older ones refused with the way out.
-    {"InfoOfFormat15", WithInfoOfFormat(15)},
-    {"InfoOfFormat17", WithInfoOfFormat(17)},
-    {"InfoOfFormat8", WithInfoOfFormat(8), {}, "was saved by a map editor too old for the VQ MOD (its map info has format 8"},
-    {"CameraBoundNotANumber", WithInfoOfFormat(25, [](W3iBuilder& info) { info.cameraBounds[2] = std::nanf(""); }), {},
+    {"InfoOfFormat15", InfoOfFormat(15)},
+    {"InfoOfFormat17", InfoOfFormat(17)},
+    {"InfoOfFormat8", InfoOfFormat(8), {}, "was saved by a map editor too old for the VQ MOD (its map info has format 8"},
+    {"CameraBoundNotANumber", WithInfo([] {
+         W3iBuilder info;
+         info.cameraBounds[2] = std::nanf("");
+         return info.Build();
+     }), {},
      "The camera bound 3 of the map"},
     {"NoInfo", [] { return MapBuilder().Hm3wHeader().CompressedEntry("war3map.j", TypicalScript(4000)).Build(); }, {},
      "war3map.w3i"},

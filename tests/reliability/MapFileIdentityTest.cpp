@@ -25,20 +25,13 @@ using Call = std::pair<std::string, fs::path>; // fault point, file
 // A map whose info and camera line differ from the templates', so that an install rewrites both.
 std::vector<std::uint8_t> MapUnlikeTheTemplates()
 {
-    W3iBuilder info;
-    info.playableWidth = info.playableHeight = 100;
     return MapBuilder()
         .Hm3wHeader()
-        .Entry("war3map.w3i", info.Build())
+        .Entry("war3map.w3i", W3iBuilder{.playableWidth = 100, .playableHeight = 100}.Build())
         .Entry("war3map.j", "function main takes nothing returns nothing\r\n"
                             "    call SetCameraBounds(-1.0, -2.0, 1.0, 2.0, -1.0, 2.0, 1.0, -2.0)\r\nendfunction\r\n")
         .Entry("war3map.w3e", "terrain")
         .Build();
-}
-
-fs::path BackupOf(const InstallScene& scene)
-{
-    return fileops::PathFromUtf8(BackupPathFor(fileops::Display(scene.mapPath())));
 }
 
 // As the window runs them: the backup when asked for, then the install. Returns the error.
@@ -69,7 +62,7 @@ struct Placed {
 };
 
 const Placed kPlaced[] = {
-    {"Backup", BackupOf},
+    {"Backup", [](const InstallScene& s) { return s.backupPath(); }},
     {"MapInfoTemplate", [](const InstallScene& s) { return s.dataDir() / "war3map.w3i"; }},
     {"ScriptTemplate", [](const InstallScene& s) { return s.dataDir() / "war3map.j"; }},
     {"Map", [](const InstallScene& s) { return s.mapPath(); }},
@@ -83,7 +76,7 @@ TEST_P(PutInPlace, FlushedBeforeItsRenameItsFolderAfterAndAFailedFlushChangesNot
 {
     InstallScene scene(MapUnlikeTheTemplates());
     const fs::path target = GetParam().target(scene);
-    const bool backUp = target == BackupOf(scene);
+    const bool backUp = target == scene.backupPath();
     std::vector<Call> calls;
     ASSERT_EQ(BackUpAndInstall(scene, scene.mapPath(), backUp,
                   [&](std::string_view point, const fs::path& path) { calls.emplace_back(point, path); }),
@@ -202,11 +195,13 @@ void ExpectInstalledAlone(const InstallScene& scene, const MapEntries& before, c
 const fs::path kUsersFiles[] = {"map.w3x.vqinstall", "map.w3x.2.vqinstall.tmp", "map_BackUp.w3m.part"};
 
 const Situation kSituations[] = {
-    // Picked through a link, with files of the user's beside the map named like ours.
+    // Picked through a link, with files of the user's beside the map named like ours, and an
+    // older backup, which the new one replaces whole.
     {"SymlinkedMapChangesItsTargetAndTheUsersFilesStay", false, false,
      [](const InstallScene& s) {
          for (const auto& name : kUsersFiles)
              WriteText(s.mapFolder() / name, "the user's own " + name.string());
+         WriteBytes(s.backupPath(), RandomBytes(s.mapBytes().size() + 100, 1)); // an older, longer backup
          MakeBackup(fileops::Display(s.mapPath()));
          const auto link = s.appDir().parent_path() / "links" / "chosen.w3x";
          fs::create_directories(link.parent_path());
@@ -219,7 +214,7 @@ const Situation kSituations[] = {
          EXPECT_TRUE(fs::is_symlink(link));
          EXPECT_EQ(fs::read_symlink(link), s.mapPath());
          EXPECT_EQ(CaptureFolder(link.parent_path()).size(), 1u) << "something was left beside the link";
-         EXPECT_EQ(ReadBytes(BackupOf(s)), s.mapBytes());
+         EXPECT_EQ(ReadBytes(s.backupPath()), s.mapBytes());
          for (const auto& name : kUsersFiles)
              EXPECT_EQ(ReadText(s.mapFolder() / name), "the user's own " + name.string());
          EXPECT_EQ(CaptureFolder(s.mapFolder()).size(), 2u + std::size(kUsersFiles)) << "a staged file was left";

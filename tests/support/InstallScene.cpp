@@ -2,6 +2,7 @@
 
 #include "MapBuilder.h"
 #include "RecordingInstallerUi.h"
+#include "W3iBuilder.h"
 #include "archive/ArchiveError.h"
 #include "archive/StormMapArchive.h"
 #include "base/AsciiCase.h"
@@ -9,6 +10,7 @@
 #include "base/FileOps.h"
 #include "install/InstallError.h"
 #include "install/InstallProcedure.h"
+#include "install/MapBackup.h"
 #include "install/StagedMapUpdate.h"
 
 #include <algorithm>
@@ -118,10 +120,18 @@ void InstallScene::Reset() const
     WriteBytes(mapPath_, mapBytes_);
 }
 
-std::string InstallScene::ExplainIfNotCleanlyInstalled(const MapEntries& before) const
+fs::path InstallScene::backupPath() const
 {
-    const auto why = ExplainIfNotInstalled(mapPath_, before, dataDir());
-    return !why.empty() || CaptureFolder(mapFolder()).size() == 1 ? why : "something was left beside the map";
+    return fileops::PathFromUtf8(BackupPathFor(fileops::Display(mapPath_)));
+}
+
+std::string InstallScene::ExplainIfNotCleanlyInstalled(const MapEntries& before, const FolderState& completed) const
+{
+    if (auto why = ExplainIfNotInstalled(mapPath_, before, dataDir()); !why.empty())
+        return why;
+    if (CaptureFolder(mapFolder()).size() != 1)
+        return "something was left beside the map";
+    return completed.empty() ? "" : DescribeDifference(completed, CaptureFolder(dataDir()));
 }
 
 std::string InstallScene::ExplainIfNotUntouched(const FolderState& completed) const
@@ -161,9 +171,7 @@ std::string InstallScene::Judge(const InstallOutcome& outcome, const MapEntries&
 
 std::vector<std::uint8_t> TypicalMapBytes(std::size_t fillerBytes)
 {
-    return TypicalMap({.w3i = ReadBytes(SourceDir() / "Data" / "war3map.w3i"),
-                       .fillerBytes = fillerBytes,
-                       .fillerEntries = std::max<std::size_t>(8, fillerBytes / (128 * 1024))})
+    return TypicalMap({.w3i = TemplateInfo(), .fillerBytes = fillerBytes, .fillerEntries = std::max<std::size_t>(8, fillerBytes / (128 * 1024))})
         .Build();
 }
 

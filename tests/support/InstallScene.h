@@ -58,14 +58,16 @@ public:
     std::filesystem::path dataDir() const { return appDir_ / "Data"; }
     std::filesystem::path listFile() const { return dataDir() / "listw3m.txt"; }
     std::filesystem::path stagedPath() const { return std::filesystem::path(mapPath_) += ".vqinstall"; }
+    std::filesystem::path backupPath() const;
 
     // Puts the map and the data folder back as they were made.
     void Reset() const;
 
     InstallOutcome Install() const { return RunInstall(appDir_, mapPath_); }
 
-    // Empty when the map is a complete install over `before` and its folder holds nothing else.
-    std::string ExplainIfNotCleanlyInstalled(const MapEntries& before) const;
+    // Empty when the map is a complete install over `before` and its folder holds nothing else,
+    // and the data folder holds what `completed` holds, where given.
+    std::string ExplainIfNotCleanlyInstalled(const MapEntries& before, const FolderState& completed = {}) const;
     // Empty when the map is byte for byte as made and its folder holds nothing else, and
     // the data folder holds its files only, each template as made or as `completed` holds it.
     std::string ExplainIfNotUntouched(const FolderState& completed = {}) const;

@@ -10,6 +10,7 @@
 #include <random>
 #include <span>
 #include <stdexcept>
+#include <utility>
 
 namespace vornak::test {
 namespace {
@@ -20,10 +21,11 @@ using mpq::HashName;
 constexpr std::uint16_t kSectorShift = 3; // sectors of 512 << 3 = 4096 bytes
 constexpr std::size_t kSectorSize = 512u << kSectorShift;
 
-void Append32(std::vector<std::uint8_t>& out, std::uint32_t value)
+// Consecutive 32-bit words from `at` on.
+void Put32(std::vector<std::uint8_t>& out, std::size_t at, std::initializer_list<std::size_t> words)
 {
-    out.resize(out.size() + 4);
-    le::WriteUint32(out, out.size() - 4, value);
+    for (const std::size_t word : words)
+        le::WriteUint32(out, std::exchange(at, at + 4), static_cast<std::uint32_t>(word));
 }
 
 // The entry's data as stored: a sector offset table, then each sector zlib-compressed
@@ -71,7 +73,7 @@ std::vector<std::uint8_t> MapBuilder::Build() const
         std::string names;
         for (const Item& item : items_)
             names += item.name + "\r\n";
-        items.push_back({"(listfile)", Bytes(names), false, {}});
+        items.push_back({"(listfile)", Bytes(names), compressedList_, {}});
     }
     std::uint32_t hashSize = hashTableSize_.value_or(16);
     while (!hashTableSize_ && hashSize < items.size() + items.size() / 2)
@@ -80,22 +82,20 @@ std::vector<std::uint8_t> MapBuilder::Build() const
     std::vector<std::uint8_t> out;
     if (hm3w_) {
         const std::string_view name = "HM3W\0\0\0\0Just another Warcraft III map\0\0\0\0\0\4"sv;
-        out.assign(512, 0);
+        out.assign(mpq::kHeaderAlignment, 0);
         std::copy(name.begin(), name.end(), out.begin()); // after the name, map flags and 4 players
     }
-    if (userData_) {
-        const std::size_t at = out.size();
-        out.resize(at + 512);
-        std::copy_n("MPQ\x1B", 4, out.begin() + static_cast<std::ptrdiff_t>(at));
-        le::WriteUint32(out, at + 4, 512 - 16); // bytes of user data
-        le::WriteUint32(out, at + 8, 512);      // where the archive header is
+    if (userData_) { // the bytes of user data, and where the archive header is
+        out.resize(out.size() + mpq::kHeaderAlignment);
+        Put32(out, out.size() - mpq::kHeaderAlignment, {mpq::kUserDataId, mpq::kHeaderAlignment - 16, mpq::kHeaderAlignment});
     }
     const std::size_t mpq = out.size();
-    out.resize(mpq + 32);
+    out.resize(mpq + mpq::kHeaderSize);
 
     // Entry data, then the block table records where each one went.
-    std::vector<std::uint8_t> blocks;
-    for (const Item& item : items) {
+    std::vector<std::uint8_t> blocks(items.size() * mpq::kEntryBytes);
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const Item& item = items[i];
         const auto position = static_cast<std::uint32_t>(out.size() - mpq);
         const bool compressed = item.compressed && !item.bytes.empty();
         const auto damage = sectorDamage_.find(item.name);
@@ -111,47 +111,41 @@ std::vector<std::uint8_t> MapBuilder::Build() const
             std::uint32_t key = HashName(item.name.substr(item.name.rfind('\\') + 1), HashKind::FileKey);
             key = secret->second ? (key + position) ^ size : key;
             const std::span<std::uint8_t> data(out.data() + mpq + position, stored.size());
-            const std::uint32_t sectorSize = 512u << kSectorShift;
-            const std::uint32_t sectors = (size + sectorSize - 1) / sectorSize;
+            const std::uint32_t sectors = static_cast<std::uint32_t>((size + kSectorSize - 1) / kSectorSize);
             std::vector<std::size_t> starts; // of each sector, then the end
             for (std::uint32_t s = 0; s <= sectors; ++s)
-                starts.push_back(compressed ? le::ReadUint32(data, s * 4) : std::min<std::size_t>(s * sectorSize, size));
+                starts.push_back(compressed ? le::ReadUint32(data, s * 4) : std::min<std::size_t>(s * kSectorSize, size));
             if (compressed)
                 mpq::EncryptTable(data.first(starts[0]), key - 1);
             for (std::uint32_t s = 0; s < sectors; ++s)
                 mpq::EncryptTable(data.subspan(starts[s], starts[s + 1] - starts[s]), key + s);
             flags |= mpq::kFileEncrypted | (secret->second ? mpq::kFileFixKey : 0u);
         }
-        const bool first = blocks.empty();
-        Append32(blocks, first && damage_ == Damage::EntryBeyondEnd ? 0x7FFF0000u : position);
-        const auto storedSize = static_cast<std::uint32_t>(stored.size());
-        Append32(blocks, first && damage_ == Damage::EntryReachesBeyondEnd ? 0xFFFFFFF0u
-                         : item.statedSize && !compressed                     ? size
-                                                                              : storedSize);
-        Append32(blocks, size);
-        Append32(blocks, flags);
+        const bool first = i == 0;
+        Put32(blocks, i * mpq::kEntryBytes,
+              {first && damage_ == Damage::EntryBeyondEnd ? 0x7FFF0000u : position,
+               first && damage_ == Damage::EntryReachesBeyondEnd ? 0xFFFFFFF0u
+                   : item.statedSize && !compressed                ? size
+                                                                   : stored.size(),
+               size, flags});
     }
 
     // Each name in the first free slot from its hash on; neutral locale, any platform.
-    std::vector<std::uint8_t> hashes(hashSize * 16, 0xFF);
+    std::vector<std::uint8_t> hashes(hashSize * mpq::kEntryBytes, 0xFF);
     for (std::size_t i = 0; i < items.size(); ++i) {
         std::uint32_t slot = HashName(items[i].name, HashKind::TableOffset) & (hashSize - 1);
-        while (le::ReadUint32(hashes, slot * 16 + 12) != mpq::kFreeSlot)
+        while (le::ReadUint32(hashes, slot * mpq::kEntryBytes + 12) != mpq::kFreeSlot)
             slot = (slot + 1) & (hashSize - 1);
-        le::WriteUint32(hashes, slot * 16, HashName(items[i].name, HashKind::NameA));
-        le::WriteUint32(hashes, slot * 16 + 4, HashName(items[i].name, HashKind::NameB));
-        le::WriteUint32(hashes, slot * 16 + 8, 0);
-        le::WriteUint32(hashes, slot * 16 + 12, static_cast<std::uint32_t>(i));
+        Put32(hashes, slot * mpq::kEntryBytes,
+              {HashName(items[i].name, HashKind::NameA), HashName(items[i].name, HashKind::NameB), 0, i});
     }
     mpq::EncryptTable(hashes, HashName("(hash table)", HashKind::FileKey));
     mpq::EncryptTable(blocks, HashName("(block table)", HashKind::FileKey));
 
-    std::vector<std::uint8_t> header = {'M', 'P', 'Q', 0x1A};
-    for (const std::size_t field : {std::size_t{32}, out.size() - mpq + hashes.size() + blocks.size(),
-                                    std::size_t{kSectorShift} << 16, out.size() - mpq, out.size() - mpq + hashes.size(),
-                                    std::size_t{hashSize}, items.size()})
-        Append32(header, static_cast<std::uint32_t>(field)); // size, archive size, format 1 and sectors, tables
-    std::copy(header.begin(), header.end(), out.begin() + static_cast<std::ptrdiff_t>(mpq));
+    // Format 1 with its sector size, then where each table is and its entries.
+    const std::size_t tables = out.size() - mpq;
+    Put32(out, mpq, {mpq::kMpqId, mpq::kHeaderSize, tables + hashes.size() + blocks.size(), std::size_t{kSectorShift} << 16,
+                     tables, tables + hashes.size(), hashSize, items.size()});
     out.insert(out.end(), hashes.begin(), hashes.end());
     out.insert(out.end(), blocks.begin(), blocks.end());
     return out;

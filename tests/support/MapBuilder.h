@@ -44,8 +44,9 @@ public:
     }
     // A power of two; by default half again the entry count, at least 16.
     MapBuilder& HashTableSize(std::uint32_t size) { hashTableSize_ = size; return *this; }
-    // A (listfile) naming every entry is written unless turned off.
+    // A (listfile) naming every entry is written, stored plain, unless turned off.
     MapBuilder& ListFile(bool present) { listFile_ = present; return *this; }
+    MapBuilder& CompressedListFile() { compressedList_ = true; return *this; }
 
     // Hostile input. Adding one name twice gives two entries of that name (no call needed).
     // The block table states `size` as the entry's unpacked size; its data stays as given.
@@ -85,6 +86,7 @@ private:
     std::vector<Item> items_;
     std::optional<std::uint32_t> hashTableSize_;
     bool listFile_ = true;
+    bool compressedList_ = false;
     Damage damage_ = Damage::None;
 };
 
