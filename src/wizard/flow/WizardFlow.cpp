@@ -1,11 +1,11 @@
-#include "wizard/WizardFlow.h"
+#include "wizard/flow/WizardFlow.h"
 
 #include "install/AppPaths.h"
 #include "base/FileOps.h"
 #include "install/InstallProcedure.h"
 #include "install/InstallTexts.h"
 #include "install/MapBackup.h"
-#include "wizard/WizardDesign.h"
+#include "wizard/flow/WizardDesign.h"
 
 #include <exception>
 #include <limits>

@@ -1,8 +1,8 @@
-#include "wizard/Form1.h"
+#include "wizard/qt/Form1.h"
 
-#include "wizard/CaptionText.h"
-#include "wizard/FileDialogFilter.h"
-#include "wizard/TahomaFont.h"
+#include "wizard/qt/CaptionText.h"
+#include "wizard/qt/FileDialogFilter.h"
+#include "wizard/qt/TahomaFont.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
