@@ -5,7 +5,7 @@
 //
 //   vornak-firstpaint APPDIR    prints first_paint_ms=<ms>
 
-#include "wizard/WizardProgram.h"
+#include "wizard/qt/WizardProgram.h"
 
 #include <QApplication>
 #include <QEvent>

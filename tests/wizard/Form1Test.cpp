@@ -1,8 +1,8 @@
 #include "WizardScene.h"
 #include "archive/StormMapArchive.h"
-#include "wizard/CaptionText.h"
-#include "wizard/FileDialogFilter.h"
-#include "wizard/Form1.h"
+#include "wizard/qt/CaptionText.h"
+#include "wizard/qt/FileDialogFilter.h"
+#include "wizard/qt/Form1.h"
 
 #include <QAbstractButton>
 #include <QApplication>

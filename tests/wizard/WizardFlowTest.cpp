@@ -2,8 +2,8 @@
 #include "archive/StormMapArchive.h"
 #include "base/FileError.h"
 #include "base/FileOps.h"
-#include "wizard/WizardDesign.h"
-#include "wizard/WizardFlow.h"
+#include "wizard/flow/WizardDesign.h"
+#include "wizard/flow/WizardFlow.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "wizard/TahomaFont.h"
+#include "wizard/qt/TahomaFont.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>

@@ -490,7 +490,7 @@ void Win32Form::ParkFocus()
 void Win32Form::SettleDefaultButton()
 {
     HWND next = Control(design::kDefaultButton);
-    HWND finish = Control("Command4");
+    HWND finish = Control(design::kFinishButton);
     HWND defaultButton = !IsWindowEnabled(next) && IsWindowEnabled(finish) ? finish : next;
     SendMessageW(window(), DM_SETDEFID, static_cast<WPARAM>(GetDlgCtrlID(defaultButton)), 0);
     if (focusParked_ && CanFocus(defaultButton)) {

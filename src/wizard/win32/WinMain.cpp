@@ -1,5 +1,5 @@
-#include "wizard/ArchiveFactory.h"
-#include "wizard/WizardDesign.h"
+#include "wizard/flow/ArchiveFactory.h"
+#include "wizard/flow/WizardDesign.h"
 #include "wizard/win32/Utf16.h"
 #include "wizard/win32/Win32Form.h"
 

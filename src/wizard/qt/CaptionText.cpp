@@ -1,4 +1,4 @@
-#include "wizard/CaptionText.h"
+#include "wizard/qt/CaptionText.h"
 
 namespace vornak::wizard {
 

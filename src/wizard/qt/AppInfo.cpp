@@ -1,4 +1,4 @@
-#include "wizard/AppInfo.h"
+#include "wizard/qt/AppInfo.h"
 
 #include <QCoreApplication>
 #include <QVariant>

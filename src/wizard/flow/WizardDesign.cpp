@@ -1,4 +1,4 @@
-#include "wizard/WizardDesign.h"
+#include "wizard/flow/WizardDesign.h"
 
 namespace vornak::wizard::design {
 

@@ -2,7 +2,7 @@
 
 #include "archive/MapArchive.h"
 #include "install/InstallerUi.h"
-#include "wizard/WizardView.h"
+#include "wizard/flow/WizardView.h"
 
 #include <cstdint>
 #include <filesystem>

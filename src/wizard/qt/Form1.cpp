@@ -1,8 +1,8 @@
-#include "wizard/Form1.h"
+#include "wizard/qt/Form1.h"
 
-#include "wizard/CaptionText.h"
-#include "wizard/FileDialogFilter.h"
-#include "wizard/TahomaFont.h"
+#include "wizard/qt/CaptionText.h"
+#include "wizard/qt/FileDialogFilter.h"
+#include "wizard/qt/TahomaFont.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -198,7 +198,7 @@ void Form1::SetEnabled(std::string_view control, bool enabled)
 void Form1::SettleDefaultButton()
 {
     auto* next = static_cast<QPushButton*>(Widget(design::kDefaultButton));
-    auto* finish = static_cast<QPushButton*>(Widget("Command4"));
+    auto* finish = static_cast<QPushButton*>(Widget(design::kFinishButton));
     QPushButton* defaultButton = !next->isEnabled() && finish->isEnabled() ? finish : next;
     defaultButton->setDefault(true);
     if (focusOwed_ && defaultButton->isEnabled()) {

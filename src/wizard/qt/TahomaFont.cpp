@@ -1,6 +1,6 @@
-#include "wizard/TahomaFont.h"
+#include "wizard/qt/TahomaFont.h"
 
-#include "wizard/WizardDesign.h"
+#include "wizard/flow/WizardDesign.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "archive/MapArchive.h"
-#include "wizard/WizardDesign.h"
-#include "wizard/WizardFlow.h"
-#include "wizard/WizardView.h"
+#include "wizard/flow/WizardDesign.h"
+#include "wizard/flow/WizardFlow.h"
+#include "wizard/flow/WizardView.h"
 
 #include <QDialog>
 

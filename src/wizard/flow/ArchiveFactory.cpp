@@ -1,4 +1,4 @@
-#include "wizard/ArchiveFactory.h"
+#include "wizard/flow/ArchiveFactory.h"
 
 #include "archive/StormMapArchive.h"
 #include "install/AppPaths.h"

@@ -1,4 +1,4 @@
-#include "wizard/FileDialogFilter.h"
+#include "wizard/qt/FileDialogFilter.h"
 
 #include <QStringList>
 

@@ -1,5 +1,5 @@
 #include "base/FileOps.h"
-#include "wizard/WizardProgram.h"
+#include "wizard/qt/WizardProgram.h"
 
 #include <QApplication>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "archive/MapArchive.h"
-#include "wizard/Form1.h"
+#include "wizard/qt/Form1.h"
 
 #include <filesystem>
 #include <memory>

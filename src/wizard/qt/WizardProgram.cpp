@@ -1,8 +1,8 @@
-#include "wizard/WizardProgram.h"
+#include "wizard/qt/WizardProgram.h"
 
-#include "wizard/AppInfo.h"
-#include "wizard/ArchiveFactory.h"
-#include "wizard/TahomaFont.h"
+#include "wizard/flow/ArchiveFactory.h"
+#include "wizard/qt/AppInfo.h"
+#include "wizard/qt/TahomaFont.h"
 
 #include <QApplication>
 #include <QIcon>

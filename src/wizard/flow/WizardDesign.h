@@ -66,7 +66,15 @@ inline constexpr std::string_view kFontFamily = "Tahoma";
 inline constexpr double kFontPoints = 8.25;
 inline constexpr std::string_view kIcon = "vornak-icon.png";
 inline constexpr int kPageCount = 6;
+// The pages by what they show: FrameStep_N is page N.
+inline constexpr int kWelcomePage = 0;
+inline constexpr int kMapPage = 1;
+inline constexpr int kBackupPage = 2;
+inline constexpr int kInstallingPage = 3;
+inline constexpr int kFinishedPage = 4;
+inline constexpr int kCreditsPage = 5;
 inline constexpr std::string_view kDefaultButton = "Command2"; // Enter
+inline constexpr std::string_view kFinishButton = "Command4";  // Enter, once Next is disabled
 inline constexpr std::string_view kCancelButton = "Command1";  // Escape
 
 // In the order the controls are made: the later stands over the earlier.

@@ -1,11 +1,11 @@
-#include "wizard/WizardFlow.h"
+#include "wizard/flow/WizardFlow.h"
 
 #include "install/AppPaths.h"
 #include "base/FileOps.h"
 #include "install/InstallProcedure.h"
 #include "install/InstallTexts.h"
 #include "install/MapBackup.h"
-#include "wizard/WizardDesign.h"
+#include "wizard/flow/WizardDesign.h"
 
 #include <exception>
 #include <limits>
@@ -89,8 +89,8 @@ bool WizardFlow::Start()
                  "' cannot be loaded: it is not a picture this program can show.");
             return;
         }
-        currentStep_ = 0;
-        Front(0);
+        currentStep_ = design::kWelcomePage;
+        Front(design::kWelcomePage);
     });
     return !ended_;
 }
@@ -109,9 +109,9 @@ void WizardFlow::Click(std::string_view control)
         else if (control == "Command6")
             Backup();
         else if (control == "Command7") // View Credits
-            Front(5);
+            Front(design::kCreditsPage);
         else if (control == "Command8") // Close
-            Front(4);
+            Front(design::kFinishedPage);
     });
 }
 
@@ -150,11 +150,11 @@ void WizardFlow::NextPass()
     SetEnabled("Command3", currentStep_ > 0);
     SetBusy(false);
     switch (currentStep_) {
-    case 1:
+    case design::kMapPage:
         view_.FocusRoot();
         FollowRoot();
         break;
-    case 3: {
+    case design::kInstallingPage: {
         InstallProcedure procedure(appDir_, archive_, *this);
         if (procedure.Run(fileops::PathFromUtf8(MapPath())) == InstallResult::ProgramEnded || ended_)
             return;
@@ -163,7 +163,7 @@ void WizardFlow::NextPass()
             return;
         break;
     }
-    case 4:
+    case design::kFinishedPage:
         SetEnabled("Command1", false);
         SetEnabled("Command3", false);
         SetEnabled("Command2", false);
@@ -266,7 +266,7 @@ void WizardFlow::ShowRequiredFile(const std::string& message)
 
 void WizardFlow::ShowFinishedPage()
 {
-    Front(4);
+    Front(design::kFinishedPage);
     SetEnabled("Command2", true);
 }
 
