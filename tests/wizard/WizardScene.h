@@ -12,42 +12,24 @@
 #include <filesystem>
 #include <memory>
 
-// An application folder and maps for the window's tests: the list file start-up requires,
-// the five templates an install needs, and small maps built as MPQ archives.
 namespace vornak::wizard::test {
 namespace fs = std::filesystem;
 
-inline constexpr const char* kScript = "function main takes nothing returns nothing\r\n"
-                                       "    call SetCameraBounds(1.0, 2.0, 3.0, 4.0, 1.0, 4.0, 3.0, 2.0)\r\n"
-                                       "endfunction\r\n";
-
-inline std::vector<std::uint8_t> InfoRecord(char tileset)
-{
-    vornak::test::W3iBuilder info;
-    info.tileset = static_cast<std::uint8_t>(tileset);
-    return info.Build();
-}
-
+// The program's folder as shipped: the list file start-up requires and the five templates.
 inline void WriteAppFolder(const fs::path& appDir)
 {
-    using vornak::test::WriteText;
-    const fs::path data = appDir / "Data";
-    fs::create_directories(data);
-    WriteText(data / "listw3m.txt", "war3map.j\r\nwar3map.w3i\r\n");
-    WriteText(data / "war3map.j", kScript);
-    WriteText(data / "war3map.w3u", "template units");
-    WriteText(data / "war3map.wts", "template strings");
-    vornak::test::WriteBytes(data / "war3map.w3i", InfoRecord('L'));
-    WriteText(data / "war3map.w3c", "template cameras");
+    fs::copy(vornak::test::SourceDir() / "Data", appDir / "Data",
+             fs::copy_options::overwrite_existing | fs::copy_options::recursive);
 }
 
+// A small map, built as an MPQ archive, of the given tileset.
 inline fs::path BuildMap(const fs::path& map, char tileset = 'A')
 {
     fs::create_directories(map.parent_path());
     vornak::test::MapBuilder()
         .Hm3wHeader()
-        .CompressedEntry("war3map.w3i", InfoRecord(tileset))
-        .CompressedEntry("war3map.j", kScript)
+        .CompressedEntry("war3map.w3i", vornak::test::W3iBuilder{.tileset = static_cast<std::uint8_t>(tileset)}.Build())
+        .CompressedEntry("war3map.j", vornak::test::ReadText(vornak::test::SourceDir() / "Data" / "war3map.j"))
         .WriteTo(map);
     return map;
 }
