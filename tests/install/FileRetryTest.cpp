@@ -1,16 +1,15 @@
 // Another program holding a file for a moment (a virus scanner, a sync client, the search
 // indexer): each step of the install and the backup refused as busy a few times, then always,
-// with the sleep replaced so that no test waits. And the Windows rules, decided without Windows.
+// with the sleep replaced so that no test waits. The backup's name, and the Windows rules,
+// decided without Windows.
 #include "InstallScene.h"
 #include "MapBuilder.h"
-#include "W3iBuilder.h"
 #include "archive/ArchiveError.h"
 #include "base/FileError.h"
 #include "base/FileOps.h"
 #include "base/WindowsRules.h"
 #include "install/InstallError.h"
 #include "install/MapBackup.h"
-#include "install/StagedMapUpdate.h"
 
 #include <gtest/gtest.h>
 
@@ -24,6 +23,7 @@
 namespace vornak::test {
 namespace {
 namespace fs = std::filesystem;
+using test::PrintTo;
 using std::chrono::milliseconds;
 
 #if defined(_WIN32)
@@ -57,11 +57,6 @@ const HeldStep kSteps[] = {
     {"Compaction", "archive-compact", [](const InstallScene& s) { return s.stagedPath(); }},
 };
 
-void PrintTo(const HeldStep& step, std::ostream* out)
-{
-    *out << step.label;
-}
-
 class HeldFile : public ::testing::TestWithParam<std::tuple<HeldStep, bool>> {
 protected:
     void SetUp() override
@@ -93,20 +88,11 @@ protected:
     milliseconds waited{0};
 };
 
-// A map copied whole and compacted, with map info unlike the template's, so that every step of
-// the table is met.
-std::vector<std::uint8_t> MapCompactedOnInstall()
-{
-    return TypicalMap({.w3i = W3iBuilder{.playableWidth = 20}.Build()})
-        .Entry("war3map.doo", std::vector<std::uint8_t>(3000, 7))
-        .Encrypted("war3map.doo", true)
-        .Build();
-}
-
 TEST_P(HeldFile, WaitsItOutOrSaysSoLeavingTheMapAndNothingElse)
 {
     const auto& [step, always] = GetParam();
-    InstallScene scene(MapCompactedOnInstall());
+    // Copied whole and compacted, its info and script unlike the templates': every step is met.
+    InstallScene scene(MapUnlikeTheTemplates().Build());
     const MapEntries before = ReadAllEntries(scene.mapPath(), scene.listFile());
     ASSERT_TRUE(scene.Install().installed);
     const FolderState completed = CaptureFolder(scene.dataDir());
@@ -114,42 +100,27 @@ TEST_P(HeldFile, WaitsItOutOrSaysSoLeavingTheMapAndNothingElse)
 
     Hold(step, scene, always ? -1 : 3);
     const bool fails = always || step.mapHeldToo;
-
-    if (step.backup) {
-        std::string error;
-        try {
-            MakeBackup(fileops::Display(scene.mapPath()));
-        } catch (const InstallError& e) {
-            error = e.what();
-        }
+    const auto outcome = scene.Install(step.backup);
+    if (fails) {
+        EXPECT_FALSE(outcome.installed);
+        EXPECT_NE(outcome.error.find("another program"), std::string::npos) << outcome.error;
+        EXPECT_NE(outcome.error.find(fileops::Display(scene.mapPath())), std::string::npos) << outcome.error;
         EXPECT_EQ(ReadBytes(scene.mapPath()), scene.mapBytes());
-        if (fails) {
-            EXPECT_NE(error.find("another program"), std::string::npos) << error;
-            EXPECT_EQ(CaptureFolder(scene.mapFolder()).size(), 1u) << "a backup or its .part was left";
-        } else {
-            EXPECT_EQ(error, "");
-            EXPECT_EQ(ReadBytes(scene.backupPath()), scene.mapBytes());
-            EXPECT_EQ(CaptureFolder(scene.mapFolder()).size(), 2u) << "a .part was left";
+        if (!step.leavesFile && !step.mapHeldToo) { // nor a backup or its .part
+            EXPECT_EQ(scene.ExplainIfNotUntouched(completed), "");
         }
     } else {
-        const auto outcome = scene.Install();
-        if (fails) {
-            EXPECT_FALSE(outcome.installed);
-            EXPECT_NE(outcome.error.find("another program"), std::string::npos) << outcome.error;
-            EXPECT_NE(outcome.error.find(fileops::Display(scene.mapPath())), std::string::npos) << outcome.error;
-            EXPECT_EQ(ReadBytes(scene.mapPath()), scene.mapBytes());
-            if (!step.leavesFile && !step.mapHeldToo) {
-                EXPECT_EQ(scene.ExplainIfNotUntouched(completed), "");
-            }
-        } else {
-            EXPECT_TRUE(outcome.installed) << outcome.error;
-            EXPECT_EQ(scene.ExplainIfNotCleanlyInstalled(before, completed), "");
+        EXPECT_TRUE(outcome.installed) << outcome.error;
+        if (step.backup) { // whole, and no .part beside it
+            EXPECT_EQ(ReadBytes(scene.backupPath()), scene.mapBytes());
+            fs::remove(scene.backupPath());
         }
-        // Whatever a held file kept, the next install, with nothing held, takes it away.
-        fileops::SetFaultHook(nullptr);
-        EXPECT_TRUE(scene.Install().installed);
         EXPECT_EQ(scene.ExplainIfNotCleanlyInstalled(before, completed), "");
     }
+    // Whatever a held file kept, the next install, with nothing held, takes it away.
+    fileops::SetFaultHook(nullptr);
+    EXPECT_TRUE(scene.Install().installed);
+    EXPECT_EQ(scene.ExplainIfNotCleanlyInstalled(before, completed), "");
     // Three refusals are three waits (10, 20, 40 ms); a refusal throughout spends a budget.
     EXPECT_GE(waited, fails ? milliseconds(2000) : milliseconds(70)) << "the held step was not met, or not waited for";
     EXPECT_LE(waited, fails ? step.mostWaited : milliseconds(100));
@@ -213,10 +184,22 @@ TEST(WindowsRules, AttributesCarriedOntoTheStagedCopy)
     EXPECT_FALSE(CarryAccessList(false, false));
 }
 
+TEST(MapBackup, DropsExactlyTheLastFourCharacters)
+{
+    EXPECT_EQ(BackupPathFor("C:\\Maps\\Arena.w3m"), "C:\\Maps\\Arena_BackUp.w3m");
+    EXPECT_EQ(BackupPathFor("C:\\Maps\\Arena.w3x"), "C:\\Maps\\Arena_BackUp.w3m");
+    EXPECT_EQ(BackupPathFor("C:\\Maps\\Arena.mp"), "C:\\Maps\\Aren_BackUp.w3m");
+    EXPECT_EQ(BackupPathFor(".w3m"), "_BackUp.w3m");
+    // Characters, not bytes: a cut inside a Cyrillic letter would make an unusable name.
+    EXPECT_EQ(BackupPathFor("/maps/Арена.мп"), "/maps/Арен_BackUp.w3m");
+    EXPECT_EQ(BackupPathFor("/maps/地图.w3m"), "/maps/地图_BackUp.w3m");
+    EXPECT_THROW(BackupPathFor("abc"), InstallError);
+}
+
 #if defined(_WIN32)
 TEST(WindowsIdentity, AHiddenSystemMapStaysSoAndAReadOnlyBackupIsReplaced)
 {
-    InstallScene scene(MapCompactedOnInstall());
+    InstallScene scene(MapUnlikeTheTemplates().Build());
     const DWORD marks = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     ASSERT_TRUE(SetFileAttributesW(scene.mapPath().c_str(), marks | FILE_ATTRIBUTE_ARCHIVE));
     const auto outcome = scene.Install();

@@ -4,6 +4,7 @@
 // carried over byte for byte. The maps are built here, from a typical map and from a real one.
 #include "InstallScene.h"
 #include "MapBuilder.h"
+#include "W3iBuilder.h"
 #include "archive/ListFileText.h"
 #include "archive/MpqCipher.h"
 #include "archive/MpqStructureCheck.h"
@@ -19,24 +20,11 @@
 namespace vornak::test {
 namespace {
 namespace fs = std::filesystem;
+using test::PrintTo;
 using Bytes = std::vector<std::uint8_t>;
 using Damage = MapBuilder::SectorDamage;
 
 constexpr const char* kList = "(listfile)";
-
-// A map's content without its own lists: names as the map spells them, and their bytes.
-using Content = std::vector<std::pair<std::string, Bytes>>;
-
-// The entries of `map` but its own lists.
-Content ContentOf(const fs::path& map)
-{
-    const auto archive = StormMapArchive().Open(map);
-    Content content;
-    for (const auto& name : archive->List().names)
-        if (name != kList && name != "(attributes)" && name != "(signature)")
-            content.emplace_back(name, archive->ReadEntry(name));
-    return content;
-}
 
 // Each way a list can be: it gets the content's names and adds itself to the builder.
 using ListMaker = std::function<void(MapBuilder&, const std::vector<std::string>& names)>;
@@ -65,11 +53,6 @@ struct ListCase {
     ListMaker list;
     bool reads = true; // its names can be read
 };
-
-void PrintTo(const ListCase& c, std::ostream* out)
-{
-    *out << c.label;
-}
 
 const ListCase kCases[] = {
     // Its data whole, only its check wrong: read as the game's tools read it.
@@ -134,7 +117,8 @@ ListView Listed(const fs::path& map)
 
 class ListFile : public ::testing::TestWithParam<ListCase> {
 protected:
-    void Check(const Content& content)
+    // A map of `content` (its entries but its own lists, as ReadAllEntries gives them) with the row's list.
+    void Check(const MapEntries& content)
     {
         MapBuilder builder;
         builder.Hm3wHeader().ListFile(false);
@@ -178,18 +162,17 @@ TEST_P(ListFile, EveryNameStaysListedAndOpens)
 {
     // No war3map.w3u: the install adds a name the list does not hold.
     TempDir dir;
-    TypicalMap({.w3i = ReadBytes(SourceDir() / "Data" / "war3map.w3i"), .withW3u = false}).WriteTo(dir / "typical.w3m");
-    Check(ContentOf(dir / "typical.w3m"));
+    TypicalMap({.w3i = TemplateInfo(), .withW3u = false}).WriteTo(dir / "typical.w3m");
+    Check(ReadAllEntries(dir / "typical.w3m", SourceDir() / "Data" / "listw3m.txt"));
 }
 
 TEST_P(ListFile, EveryNameOfARealMapStaysListedAndOpens)
 {
     VORNAK_REQUIRE_REALMAPS(realmaps);
-    Check(ContentOf(realmaps / "maps" / "wc3lib_4_WarChasers.w3m"));
+    Check(ReadAllEntries(realmaps / "maps" / "wc3lib_4_WarChasers.w3m", SourceDir() / "Data" / "listw3m.txt"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Lists, ListFile, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Lists, ListFile, ::testing::ValuesIn(kCases), kRowLabel);
 
 } // namespace
 } // namespace vornak::test

@@ -5,6 +5,7 @@
 
 #include "InstallScene.h"
 #include "MapBuilder.h"
+#include "W3iBuilder.h"
 #include "archive/ArchiveError.h"
 #include "base/FileError.h"
 #include "base/FileOps.h"
@@ -18,6 +19,7 @@
 namespace vornak::test {
 namespace {
 namespace fs = std::filesystem;
+using test::PrintTo;
 
 using Point = std::pair<std::string, fs::path>; // operation, file
 
@@ -57,19 +59,11 @@ const MapSource kMaps[] = {
     // its addition needs a slot the table lacks.
     {"BuiltMapWhoseHashTableMustGrow",
      [] {
-         const auto info = ReadBytes(SourceDir() / "Data" / "war3map.w3i");
-         return TypicalMap({.w3i = info, .fillerEntries = 11, .withW3u = false}).HashTableSize(16).Build();
+         return TypicalMap({.w3i = TemplateInfo(), .fillerEntries = 11, .withW3u = false}).HashTableSize(16).Build();
      },
      "archive-grow staged copy"},
-    // An entry whose key depends on its place: the map is copied whole and compacted.
-    {"BuiltMapCopiedWhole",
-     [] {
-         return TypicalMap({.w3i = ReadBytes(SourceDir() / "Data" / "war3map.w3i")})
-             .Entry("war3map.doo", std::vector<std::uint8_t>(3000, 7))
-             .Encrypted("war3map.doo", true)
-             .Build();
-     },
-     "archive-compact staged copy"},
+    // Copied whole and compacted, and both templates are rewritten.
+    {"BuiltMapCopiedWhole", [] { return MapUnlikeTheTemplates().Build(); }, "archive-compact staged copy"},
     // A map lacking an entry (an addition, no deletion), one with a strong signature footer,
     // one without (listfile), so without compaction, one with a weak signature.
     {"RealRocMapWithoutUnits", [] { return RealMap("gowc3_test_roc.w3m"); }, "write staged copy"},
@@ -77,11 +71,6 @@ const MapSource kMaps[] = {
     {"RealMapWithoutListfile", [] { return RealMap("jmpq3_listfilelessMap.w3x"); }, "rename map"},
     {"RealMapWithWeakSignature", [] { return RealMap("jmpq3_ydwe.w3x"); }, "write staged copy"},
 };
-
-void PrintTo(const MapSource& source, std::ostream* out)
-{
-    *out << source.label;
-}
 
 class FaultInjection : public ::testing::TestWithParam<MapSource> {};
 
@@ -98,6 +87,15 @@ TEST_P(FaultInjection, EveryFailurePointLosesNothing)
     ASSERT_TRUE(InstallFailingAt(scene, static_cast<std::size_t>(-1), points).installed);
     ASSERT_EQ(scene.ExplainIfNotCleanlyInstalled(before), "");
     const FolderState completed = CaptureFolder(scene.dataDir());
+    // Every file put in place reaches the disk before its rename, and its folder after.
+    for (std::size_t n = 0; n < points.size(); ++n) {
+        if (points[n].first == "rename") {
+            ASSERT_TRUE(n > 0 && n + 1 < points.size());
+            EXPECT_EQ(Point(points[n - 1].first, points[n - 1].second.parent_path()),
+                      Point("flush", points[n].second.parent_path()));
+            EXPECT_EQ(points[n + 1], Point("flush-folder", points[n].second.parent_path()));
+        }
+    }
 
     std::size_t failedCleanly = 0;
     std::set<std::string> kinds;
@@ -118,6 +116,10 @@ TEST_P(FaultInjection, EveryFailurePointLosesNothing)
             EXPECT_EQ(scene.ExplainIfNotCleanlyInstalled(before), "");
         else // a step whose failure the install may ride over must still give a whole result
             EXPECT_EQ(scene.Judge(outcome, before, completed, fileops::Display(path.filename())), "");
+        // A file that did not reach the disk is never put in place.
+        if (operation == "flush" && n + 1 < points.size() && points[n + 1].first == "rename") {
+            EXPECT_FALSE(outcome.installed);
+        }
         failedCleanly += outcome.installed || mapInPlace ? 0 : 1;
         // Whatever a failure left, the next install must work.
         const auto next = scene.Install();
@@ -134,8 +136,7 @@ TEST_P(FaultInjection, EveryFailurePointLosesNothing)
     EXPECT_TRUE(kinds.contains(GetParam().mustMeet));
 }
 
-INSTANTIATE_TEST_SUITE_P(Maps, FaultInjection, ::testing::ValuesIn(kMaps),
-                         [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Maps, FaultInjection, ::testing::ValuesIn(kMaps), kRowLabel);
 
 } // namespace
 } // namespace vornak::test

@@ -21,6 +21,7 @@
 namespace vornak::test {
 namespace {
 namespace fs = std::filesystem;
+using test::PrintTo;
 using Bytes = std::vector<std::uint8_t>;
 
 // A small map as an editor leaves it, with the given script first: its sector table lies
@@ -82,11 +83,6 @@ Make InfoCut(std::size_t size)
     });
 }
 
-Make InfoOfFormat(std::int32_t format)
-{
-    return WithInfo([=] { return W3iBuilder{.format = format}.Build(); });
-}
-
 // The first entry's block spoiled; the script and info behind it are sound.
 Make Damaged(const char* first, MapBuilder::Damage damage)
 {
@@ -95,11 +91,6 @@ Make Damaged(const char* first, MapBuilder::Damage damage)
         builder.Hm3wHeader().Entry(first, Bytes(300, 7)).Entry("war3map.j", "call SetCameraBounds(1)\r\n");
         return builder.Entry("war3map.w3i", TemplateInfo()).Damaged(damage).Build();
     };
-}
-
-Make StatedSize(const char* entry)
-{
-    return [=] { return BaseMap().StatedSize(entry, 0xF0000000u).Build(); };
 }
 
 // Installs into the map: a correct install that carries the map's camera line and keeps what
@@ -137,11 +128,6 @@ struct HostileCase {
     std::error_condition refusedAs{}; // the archive layer's kind of refusal
     const char* refusalSays = "";     // or words of the installer's message; neither: it installs
 };
-
-void PrintTo(const HostileCase& c, std::ostream* out)
-{
-    *out << c.label;
-}
 
 constexpr auto kNotAMap = ArchiveFailure::NotAnArchive;
 constexpr auto kDamaged = ArchiveFailure::Damaged;
@@ -194,9 +180,9 @@ const HostileCase kCases[] = {
     {"EntryBeyondEnd", Damaged("war3map.w3c", MapBuilder::Damage::EntryBeyondEnd), kDamaged},
     // StormLib opened such a map for changes and crashed saving it (fault 5).
     {"EntryReachesGigabytesPastTheEnd", Damaged("war3map.w3u", MapBuilder::Damage::EntryReachesBeyondEnd), kDamaged},
-    {"ScriptSaysGigabytes", StatedSize("war3map.j"), kDamaged},
-    {"InfoSaysGigabytes", StatedSize("war3map.w3i"), kDamaged},
-    {"OtherEntrySaysGigabytes", StatedSize("war3map.w3e"), kDamaged},
+    {"ScriptSaysGigabytes", [] { return BaseMap().StatedSize("war3map.j", 0xF0000000u).Build(); }, kDamaged},
+    {"InfoSaysGigabytes", [] { return BaseMap().StatedSize("war3map.w3i", 0xF0000000u).Build(); }, kDamaged},
+    {"OtherEntrySaysGigabytes", [] { return BaseMap().StatedSize("war3map.w3e", 0xF0000000u).Build(); }, kDamaged},
     // Replacing an entry whose name StormLib never learned aborted it (fault 4).
     {"TwoScripts", [] { return BaseMap().CompressedEntry("war3map.j", TypicalScript(4000)).Build(); }},
     {"TwoScriptsWithoutListfile",
@@ -213,9 +199,9 @@ const HostileCase kCases[] = {
     {"InfoShorterThanItsFields", InfoCut(40), {}, "map info"},
     {"InfoEndsBeforeTileset", InfoCut(120), {}, "The map may be damaged: open it in the map editor, save it again"},
     // The early editors' formats: 15 to 17 are read, older ones refused with the way out.
-    {"InfoOfFormat15", InfoOfFormat(15)},
-    {"InfoOfFormat17", InfoOfFormat(17)},
-    {"InfoOfFormat8", InfoOfFormat(8), {}, "was saved by a map editor too old for the VQ MOD (its map info has format 8"},
+    {"InfoOfFormat15", WithInfo([] { return W3iBuilder{.format = 15}.Build(); })},
+    {"InfoOfFormat17", WithInfo([] { return W3iBuilder{.format = 17}.Build(); })},
+    {"InfoOfFormat8", WithInfo([] { return W3iBuilder{.format = 8}.Build(); }), {}, "was saved by a map editor too old for the VQ MOD (its map info has format 8"},
     {"CameraBoundNotANumber", WithInfo([] {
          W3iBuilder info;
          info.cameraBounds[2] = std::nanf("");
@@ -263,8 +249,7 @@ TEST_P(HostileMap, ClearErrorOrCorrectInstall)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, HostileMap, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Kinds, HostileMap, ::testing::ValuesIn(kCases), kRowLabel);
 
 // Cut anywhere; and each byte of the tables spoiled in turn, the block table's four ways
 // (garbled block entries made StormLib abort adding an entry of that name, fault 4).

@@ -5,7 +5,6 @@
 
 #include "InstallScene.h"
 #include "MapBuilder.h"
-#include "W3iBuilder.h"
 #include "base/FileError.h"
 #include "base/FileOps.h"
 #include "install/MapBackup.h"
@@ -19,93 +18,38 @@
 namespace vornak::test {
 namespace {
 namespace fs = std::filesystem;
+using test::PrintTo;
 
 using Call = std::pair<std::string, fs::path>; // fault point, file
 
-// A map whose info and camera line differ from the templates', so that an install rewrites both.
-std::vector<std::uint8_t> MapUnlikeTheTemplates()
+// The backup reaches the disk before its rename and its folder after, and one whose flush fails
+// is not made (FaultInjectionTest holds every file the install puts in place to the same).
+TEST(PutInPlace, TheBackupIsFlushedBeforeItsRenameItsFolderAfterAndAFailedFlushLeavesNone)
 {
-    return MapBuilder()
-        .Hm3wHeader()
-        .Entry("war3map.w3i", W3iBuilder{.playableWidth = 100, .playableHeight = 100}.Build())
-        .Entry("war3map.j", "function main takes nothing returns nothing\r\n"
-                            "    call SetCameraBounds(-1.0, -2.0, 1.0, 2.0, -1.0, 2.0, 1.0, -2.0)\r\nendfunction\r\n")
-        .Entry("war3map.w3e", "terrain")
-        .Build();
-}
-
-// As the window runs them: the backup when asked for, then the install. Returns the error.
-std::string BackUpAndInstall(const InstallScene& scene, const fs::path& picked, bool backUp, const fileops::FaultHook& hook = {})
-{
-    fileops::SetFaultHook(hook);
-    std::string error;
-    try {
-        if (backUp)
-            MakeBackup(fileops::Display(picked));
-        const auto outcome = RunInstall(scene.appDir(), picked);
-        error = outcome.installed ? "" : outcome.error + " (not installed)";
-    } catch (const std::exception& e) {
-        error = e.what();
-    }
-    fileops::SetFaultHook(nullptr);
-    return error;
-}
-
-std::optional<std::vector<std::uint8_t>> BytesIfAny(const fs::path& file)
-{
-    return fs::exists(file) ? std::optional(ReadBytes(file)) : std::nullopt;
-}
-
-struct Placed {
-    const char* label;
-    fs::path (*target)(const InstallScene&);
-};
-
-const Placed kPlaced[] = {
-    {"Backup", [](const InstallScene& s) { return s.backupPath(); }},
-    {"MapInfoTemplate", [](const InstallScene& s) { return s.dataDir() / "war3map.w3i"; }},
-    {"ScriptTemplate", [](const InstallScene& s) { return s.dataDir() / "war3map.j"; }},
-    {"Map", [](const InstallScene& s) { return s.mapPath(); }},
-};
-
-void PrintTo(const Placed& placed, std::ostream* out) { *out << placed.label; }
-
-class PutInPlace : public ::testing::TestWithParam<Placed> {};
-
-TEST_P(PutInPlace, FlushedBeforeItsRenameItsFolderAfterAndAFailedFlushChangesNothing)
-{
-    InstallScene scene(MapUnlikeTheTemplates());
-    const fs::path target = GetParam().target(scene);
-    const bool backUp = target == scene.backupPath();
+    InstallScene scene(MapUnlikeTheTemplates().Build());
     std::vector<Call> calls;
-    ASSERT_EQ(BackUpAndInstall(scene, scene.mapPath(), backUp,
-                  [&](std::string_view point, const fs::path& path) { calls.emplace_back(point, path); }),
-              "");
-    const FolderState completed = CaptureFolder(scene.dataDir());
-
-    const auto rename = std::find(calls.begin(), calls.end(), Call("rename", target));
+    fileops::SetFaultHook([&](std::string_view point, const fs::path& path) { calls.emplace_back(point, path); });
+    const auto installed = scene.Install(true);
+    fileops::SetFaultHook(nullptr);
+    ASSERT_TRUE(installed.installed) << installed.error;
+    const auto rename = std::find(calls.begin(), calls.end(), Call("rename", scene.backupPath()));
     ASSERT_TRUE(rename != calls.end() && rename != calls.begin() && rename + 1 != calls.end());
     const fs::path temp = (rename - 1)->second;
     EXPECT_EQ((rename - 1)->first, "flush");
-    EXPECT_EQ(temp.parent_path(), target.parent_path());
-    EXPECT_NE(temp, target);
-    EXPECT_EQ(*(rename + 1), Call("flush-folder", target.parent_path()));
+    EXPECT_EQ(temp.parent_path(), scene.mapFolder());
+    EXPECT_NE(temp, scene.backupPath());
+    EXPECT_EQ(*(rename + 1), Call("flush-folder", scene.mapFolder()));
 
     scene.Reset();
-    const auto before = BytesIfAny(target);
-    const std::string error = BackUpAndInstall(scene, scene.mapPath(), backUp, [&](std::string_view point, const fs::path& path) {
+    fileops::SetFaultHook([&](std::string_view point, const fs::path& path) {
         if (point == "flush" && path == temp)
-            throw FileError(std::make_error_code(std::errc::io_error), "Cannot flush '" + fileops::Display(path) +
-                                                                           "': Input/output error (injected)");
+            throw FileError(std::make_error_code(std::errc::io_error), "Cannot flush the backup (injected)");
     });
-    EXPECT_NE(error.find("(injected)"), std::string::npos) << error;
-    EXPECT_NE(error.find(fileops::Display(target.filename())), std::string::npos) << error;
-    EXPECT_EQ(BytesIfAny(target), before);
-    EXPECT_EQ(scene.ExplainIfNotUntouched(completed), "");
+    const auto failed = scene.Install(true);
+    fileops::SetFaultHook(nullptr);
+    EXPECT_NE(failed.error.find("(injected)"), std::string::npos) << failed.error;
+    EXPECT_EQ(scene.ExplainIfNotUntouched(), "");
 }
-
-INSTANTIATE_TEST_SUITE_P(Files, PutInPlace, ::testing::ValuesIn(kPlaced),
-                         [](const auto& info) { return std::string(info.param.label); });
 
 std::size_t OpenDescriptors()
 {
@@ -125,8 +69,6 @@ const Removal kRemovals[] = {
     {"FolderRemoved", [](const fs::path& p) { fs::create_directory(p); }, false},
     {"PipeReplaced", [](const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }, true},
 };
-
-void PrintTo(const Removal& removal, std::ostream* out) { *out << removal.label; }
 
 class RemovedData : public ::testing::TestWithParam<Removal> {};
 
@@ -156,8 +98,7 @@ TEST_P(RemovedData, NameChangesAtOnceAndNothingStaysOpen)
     EXPECT_EQ(OpenDescriptors(), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, RemovedData, ::testing::ValuesIn(kRemovals),
-                         [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Kinds, RemovedData, ::testing::ValuesIn(kRemovals), kRowLabel);
 
 // Ids no one on a test machine has; 4343 is the group of the map of another owner.
 constexpr uid_t kOwner = 4242, kOtherUser = 4244;
@@ -254,8 +195,6 @@ const Situation kSituations[] = {
      }},
 };
 
-void PrintTo(const Situation& situation, std::ostream* out) { *out << situation.label; }
-
 class MapFileIdentity : public ::testing::TestWithParam<Situation> {};
 
 TEST_P(MapFileIdentity, InstallKeepsWhatTheMapFileIs)
@@ -263,15 +202,14 @@ TEST_P(MapFileIdentity, InstallKeepsWhatTheMapFileIs)
     const auto& situation = GetParam();
     if (situation.needsRoot && ::geteuid() != 0)
         GTEST_SKIP() << "changing owners and ids needs root; run the tests as root to cover this";
-    InstallScene scene(MapUnlikeTheTemplates());
+    InstallScene scene(MapUnlikeTheTemplates().Build());
     const MapEntries before = ReadAllEntries(scene.mapPath(), scene.listFile());
     const fs::path picked = situation.arrange(scene);
-    const std::string error = situation.otherUser ? InstallAsOtherUser(scene, picked) : BackUpAndInstall(scene, picked, false);
+    const std::string error = situation.otherUser ? InstallAsOtherUser(scene, picked) : RunInstall(scene.appDir(), picked).error;
     situation.check(scene, before, picked, error);
 }
 
-INSTANTIATE_TEST_SUITE_P(Situations, MapFileIdentity, ::testing::ValuesIn(kSituations),
-                         [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Situations, MapFileIdentity, ::testing::ValuesIn(kSituations), kRowLabel);
 
 } // namespace
 } // namespace vornak::test

@@ -12,6 +12,7 @@
 namespace vornak::test {
 namespace {
 namespace fs = std::filesystem;
+using test::PrintTo;
 
 struct PathCase {
     const char* label;
@@ -60,11 +61,6 @@ const PathCase kCases[] = {
     {"Blk4Http", {"app", "here", "blk4-http:map.w3x"}, {}, nullptr, "blk4-http:map.w3x"},
 };
 
-void PrintTo(const PathCase& c, std::ostream* out)
-{
-    *out << c.label;
-}
-
 class OddPath : public ::testing::TestWithParam<PathCase> {};
 
 TEST_P(OddPath, CorrectInstallOrCleanError)
@@ -101,8 +97,7 @@ TEST_P(OddPath, CorrectInstallOrCleanError)
     EXPECT_EQ(DescribeDifference(scene.dataAsMade(), CaptureFolder(scene.dataDir())), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, OddPath, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Paths, OddPath, ::testing::ValuesIn(kCases), kRowLabel);
 
 // A map named near the longest name got no staged copy, so it could not be installed into
 // (fault 2). Its copy's name is cut to leave room for compaction's ".tmp", never inside a

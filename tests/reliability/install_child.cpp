@@ -5,12 +5,9 @@
 
 #include "InstallScene.h"
 #include "base/FileOps.h"
-#include "install/MapBackup.h"
-
-#include <exception>
-#include <string_view>
 
 #include <iostream>
+#include <string_view>
 
 int main(int argc, char** argv)
 {
@@ -18,16 +15,8 @@ int main(int argc, char** argv)
         std::cerr << "usage: install_child <program folder> <map> [backup]\n";
         return 64;
     }
-    if (argc == 4) {
-        try {
-            vornak::MakeBackup(argv[2]);
-        } catch (const std::exception& error) {
-            std::cerr << "install_child: " << error.what() << '\n';
-            return 1;
-        }
-    }
     const auto outcome = vornak::test::RunInstall(vornak::fileops::PathFromUtf8(argv[1]),
-                                                  vornak::fileops::PathFromUtf8(argv[2]));
+                                                  vornak::fileops::PathFromUtf8(argv[2]), argc == 4);
     if (!outcome.installed)
         std::cerr << "install_child: " << outcome.error << '\n';
     return outcome.installed ? 0 : 1;

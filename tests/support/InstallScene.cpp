@@ -4,8 +4,8 @@
 #include "RecordingInstallerUi.h"
 #include "W3iBuilder.h"
 #include "archive/ArchiveError.h"
+#include "archive/ListFileText.h"
 #include "archive/StormMapArchive.h"
-#include "base/AsciiCase.h"
 #include "base/FileError.h"
 #include "base/FileOps.h"
 #include "install/InstallError.h"
@@ -18,12 +18,6 @@
 
 namespace vornak::test {
 namespace fs = std::filesystem;
-
-static std::string Upper(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(), ToUpperAscii);
-    return text;
-}
 
 FolderState CaptureFolder(const fs::path& folder)
 {
@@ -47,12 +41,14 @@ std::string DescribeDifference(const FolderState& expected, const FolderState& a
     return {};
 }
 
-InstallOutcome RunInstall(const fs::path& appDir, const fs::path& map)
+InstallOutcome RunInstall(const fs::path& appDir, const fs::path& map, bool backUp)
 {
     StormMapArchive archive({appDir / "Data" / "listw3m.txt"});
     InstallOutcome outcome;
     RecordingInstallerUi ui;
     try {
+        if (backUp)
+            MakeBackup(fileops::Display(map));
         const auto result = InstallProcedure(appDir, archive, ui).Run(map);
         outcome.installed = result == InstallResult::Installed;
         outcome.programEnded = result == InstallResult::ProgramEnded;
@@ -79,8 +75,8 @@ MapEntries ReadAllEntries(const fs::path& map, const fs::path& listFile)
     const auto archive = StormMapArchive({listFile}).Open(map);
     MapEntries entries;
     for (const auto& name : archive->List().names)
-        if (!kOwnLists.contains(Upper(name)))
-            entries[Upper(name)] = archive->ReadEntry(name);
+        if (!kOwnLists.contains(listfile::NameKey(name)))
+            entries[listfile::NameKey(name)] = archive->ReadEntry(name);
     return entries;
 }
 
@@ -88,7 +84,7 @@ std::string ExplainIfNotInstalled(const fs::path& map, const MapEntries& before,
 {
     MapEntries expected = before;
     for (const auto entry : kModEntries)
-        expected[Upper(std::string(entry))] = ReadBytes(dataDir / entry);
+        expected[listfile::NameKey(std::string(entry))] = ReadBytes(dataDir / entry);
     try {
         const MapEntries after = ReadAllEntries(map, dataDir / "listw3m.txt");
         for (const auto& [name, bytes] : expected)

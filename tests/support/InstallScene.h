@@ -26,8 +26,9 @@ struct InstallOutcome {
     std::error_code code;          // an archive or file failure's code
     bool foreignException = false; // a failure that is neither InstallError, ArchiveError nor FileError
 };
-// With the archive layer over StormLib, set up as the program sets it up.
-InstallOutcome RunInstall(const std::filesystem::path& appDir, const std::filesystem::path& map);
+// With the archive layer over StormLib, set up as the program sets it up; with backUp, the
+// map's backup is made first, as the window makes it when asked.
+InstallOutcome RunInstall(const std::filesystem::path& appDir, const std::filesystem::path& map, bool backUp = false);
 
 // Every entry of a map but its own lists and signature, by its upper-cased name, read through
 // StormLib with the list of names the modification ships. Throws when the map does not open or an entry does not read.
@@ -63,7 +64,7 @@ public:
     // Puts the map and the data folder back as they were made.
     void Reset() const;
 
-    InstallOutcome Install() const { return RunInstall(appDir_, mapPath_); }
+    InstallOutcome Install(bool backUp = false) const { return RunInstall(appDir_, mapPath_, backUp); }
 
     // Empty when the map is a complete install over `before` and its folder holds nothing else,
     // and the data folder holds what `completed` holds, where given.

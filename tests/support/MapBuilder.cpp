@@ -1,5 +1,6 @@
 #include "MapBuilder.h"
 
+#include "W3iBuilder.h"
 #include "archive/MpqCipher.h"
 #include "archive/MpqFormat.h"
 #include "base/LittleEndian.h"
@@ -156,21 +157,21 @@ void MapBuilder::WriteTo(const std::filesystem::path& path) const
     WriteBytes(path, Build());
 }
 
-std::string TypicalScript(std::size_t scriptBytes)
+std::string TypicalScript(std::size_t scriptBytes, std::string_view cameraLine)
 {
     std::string script = "// Map script\r\n\r\nglobals\r\n    rect gg_rct_Start = null\r\nendglobals\r\n\r\n";
     // Comment lines stand in for a big map's triggers.
     for (std::size_t line = 0; script.size() + 512 < scriptBytes; ++line)
         script += "// trigger text " + std::to_string(line) + std::string(60, '.') + "\r\n";
     script += "function config takes nothing returns nothing\r\n    call SetPlayers( 1 )\r\nendfunction\r\n\r\n";
-    return script + "function main takes nothing returns nothing\r\n" + std::string(kTypicalCameraLine) +
+    return script + "function main takes nothing returns nothing\r\n" + std::string(cameraLine) +
         "\r\n    call InitGlobals(  )\r\nendfunction\r\n";
 }
 
 MapBuilder TypicalMap(const TypicalMapOptions& options)
 {
     MapBuilder builder;
-    builder.Hm3wHeader().CompressedEntry("war3map.j", TypicalScript(options.scriptBytes));
+    builder.Hm3wHeader().CompressedEntry("war3map.j", TypicalScript(options.scriptBytes, options.cameraLine));
     if (!options.w3i.empty())
         builder.Entry("war3map.w3i", options.w3i);
     builder.CompressedEntry("war3map.wts", "STRING 1\r\n{\r\nJust another map\r\n}\r\n");
@@ -189,6 +190,20 @@ MapBuilder TypicalMap(const TypicalMapOptions& options)
                                 std::move(bytes));
     }
     return builder;
+}
+
+MapBuilder MapUnlikeTheTemplates(bool copiedWhole)
+{
+    const W3iBuilder info{.texts = {"A much longer map name than twelve bytes", "Someone", "", "1-4"},
+                          .cameraBounds = {-1280.5f, -1536.0f, 1280.0f, 1024.0f, -1280.0f, 1024.0f, 1280.0f, -1536.0f},
+                          .cameraComplements = {1, 2, 3, 4},
+                          .playableWidth = 20,
+                          .playableHeight = 18,
+                          .tileset = 'l'};
+    MapBuilder map = TypicalMap({.w3i = info.Build(), .cameraLine = kUnlikeCameraLine, .withW3u = false});
+    if (copiedWhole)
+        map.Entry("war3map.doo", std::vector<std::uint8_t>(3000, 7)).Encrypted("war3map.doo", true);
+    return map;
 }
 
 } // namespace vornak::test

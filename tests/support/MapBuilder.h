@@ -105,6 +105,7 @@ inline constexpr std::string_view kTypicalCameraLine =
 struct TypicalMapOptions {
     std::vector<std::uint8_t> w3i;       // the map info entry; none when empty
     std::size_t scriptBytes = 16 * 1024; // war3map.j grows with comment lines to about this
+    std::string_view cameraLine = kTypicalCameraLine; // the template's own
     std::size_t fillerBytes = 64 * 1024; // filler entries together
     std::size_t fillerEntries = 8;
     bool withW3u = true;
@@ -112,6 +113,13 @@ struct TypicalMapOptions {
 MapBuilder TypicalMap(const TypicalMapOptions& options);
 
 // The script TypicalMap stores as war3map.j.
-std::string TypicalScript(std::size_t scriptBytes);
+std::string TypicalScript(std::size_t scriptBytes, std::string_view cameraLine = kTypicalCameraLine);
+
+// The camera line of the map MapUnlikeTheTemplates makes.
+inline constexpr std::string_view kUnlikeCameraLine = "    call SetCameraBounds(-1280.0, -1536.0, 1280.0, 1024.0)";
+// A typical map without war3map.w3u whose info and camera line differ from the templates', so
+// that an install rewrites both; its tileset 'l' is none the game ships. With copiedWhole, an
+// entry keyed by its place makes the install copy the map whole and compact the copy.
+MapBuilder MapUnlikeTheTemplates(bool copiedWhole = true);
 
 } // namespace vornak::test

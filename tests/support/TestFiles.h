@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +49,16 @@ inline constexpr bool kSmpqRuns = true;
 // are read with the smpq tool instead, so their contents still serve as test data; nothing is
 // returned where neither can read it.
 std::optional<std::vector<std::uint8_t>> RealMapEntry(const std::filesystem::path& map, const std::string& entry);
+
+// A table's rows print and name their tests by their labels; a test file takes the printer
+// into its own namespace (using test::PrintTo), where the test framework looks for it.
+template <class Row>
+    requires requires(const Row& row) { row.label; }
+void PrintTo(const Row& row, std::ostream* out)
+{
+    *out << row.label;
+}
+inline constexpr auto kRowLabel = [](const auto& info) { return std::string(info.param.label); };
 
 } // namespace vornak::test
 
