@@ -42,7 +42,8 @@ protected:
         else if (action == "close")
             form->close();
         else
-            QTest::keyClick(focus, action == "Enter" ? Qt::Key_Return : action == "Escape" ? Qt::Key_Escape : Qt::Key(action.back()),
+            QTest::keyClick(focus, action == "Enter" ? Qt::Key_Return : action == "Escape" ? Qt::Key_Escape
+                                   : action == "Tab" ? Qt::Key_Tab : Qt::Key(action.back()),
                             alt ? Qt::AltModifier : Qt::NoModifier);
         // An access key presses its button the way a click looks: after a short animation.
         if (alt)

@@ -72,19 +72,11 @@ TEST_F(Win32FormTest, WholeJourneyInstallsIntoABuiltMapAndEveryWayOutEndsTheProg
     Journey();
 }
 
-// Tab walks the window and the page in front only. What the flow asks of the view shows in the
-// widgets: texts in any script, the busy pointer over the controls; every label's text inside
-// its box. A new dpi lays the window out again.
+// What the flow asks of the view shows in the widgets: texts in any script, the busy pointer
+// over the controls; every label's text inside its box. A new dpi lays the window out again.
 TEST_F(Win32FormTest, TheWidgetsFollowTheViewAndTheDpi)
 {
     Start();
-    Do("Enter");
-    std::string walk;
-    for (int i = 0; i < 4; ++i) {
-        Do("Tab");
-        walk += Focused() + " ";
-    }
-    EXPECT_EQ(walk, "Command5 Command1 Command3 Root ");
     form->SetText("Label11", "on Карта 地図 é.w3m map.");
     EXPECT_EQ(form->LabelOf("Label11").text, L"on Карта 地図 é.w3m map.");
     form->SetText("Root", "C:\\Mapas\\Ñandú 地図.w3m");

@@ -79,6 +79,11 @@ protected:
                  {"Enter", "page 1 1100 Root"},
                  {"Alt+P", "page 0 1010 Command2"}, // Previous disables itself here
                  {"Enter", "page 1 1100 Root"},
+                 // Tab walks the window and the page in front only.
+                 {"Tab", "page 1 1100 Command5"},
+                 {"Tab", "page 1 1100 Command1"},
+                 {"Tab", "page 1 1100 Command3"},
+                 {"Tab", "page 1 1100 Root"},
                  {"type \"" + fileops::Display(map) + "\"", "page 1 1110 Root"},
                  {"Alt+N", "page 2 1110 Command2"},
                  {"click Command6", "page 2 1110 Command2"}, // the backup disables itself

@@ -180,6 +180,10 @@ void Form1::BringToFront(int page)
             focusOwed_ = true;
     }
     front->raise();
+    // Covered pages take no keys: Tab walks the page in front alone, and no access key presses
+    // a button the user cannot see. Their controls keep their own enabled state for later.
+    for (QFrame* other : pages_)
+        other->setEnabled(other == front);
     front_ = page;
     SettleDefaultButton();
 }
