@@ -509,8 +509,9 @@ void WriteReport(const Options& options, const std::vector<SizeResult>& sizes, c
             }
             md << Fixed(Median(rest), 1) << " |\n";
         }
-        md << "\n\"copy-without\" writes the staged map without the five entries in one pass and checks it; "
-              "\"everything else\" is the wait for the staged map's flush (which runs in the background from the end "
+        md << "\n\"open\" opens the map and checks its structure; \"stage\" writes the staged map without the five "
+              "entries in one pass and opens it for changes; \"replace\" adds the five; \"save\" saves the staged map and "
+              "reads it back, checking every entry it kept of the map; \"everything else\" is the wait for the staged map's flush (which runs in the background from the end "
               "of the copy on), the final rename, the two template rewrites and the checks of the install's own "
               "code.\n";
 
