@@ -3,6 +3,7 @@
 // of its own (as root), so that they vanish with it; elsewhere the test skips and says so.
 
 #include "InstallScene.h"
+#include "MapBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -75,7 +76,8 @@ void Unmount(const fs::path& at)
 // naming what failed, leaving map and templates whole.
 TEST(FullDisk, InstallCompletesOrLosesNothing)
 {
-    const auto mapBytes = TypicalMapBytes(256 * 1024);
+    // Its values differ from the templates', so that a full disk also meets their rewrites.
+    const auto mapBytes = MapUnlikeTheTemplates(false, 256 * 1024).Build();
     InstallScene roomy(mapBytes);
     const MapEntries before = ReadAllEntries(roomy.mapPath(), roomy.listFile());
     ASSERT_TRUE(roomy.Install().installed);

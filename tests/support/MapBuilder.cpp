@@ -192,7 +192,7 @@ MapBuilder TypicalMap(const TypicalMapOptions& options)
     return builder;
 }
 
-MapBuilder MapUnlikeTheTemplates(bool copiedWhole)
+MapBuilder MapUnlikeTheTemplates(bool copiedWhole, std::size_t fillerBytes)
 {
     const W3iBuilder info{.texts = {"A much longer map name than twelve bytes", "Someone", "", "1-4"},
                           .cameraBounds = {-1280.5f, -1536.0f, 1280.0f, 1024.0f, -1280.0f, 1024.0f, 1280.0f, -1536.0f},
@@ -200,7 +200,11 @@ MapBuilder MapUnlikeTheTemplates(bool copiedWhole)
                           .playableWidth = 20,
                           .playableHeight = 18,
                           .tileset = 'l'};
-    MapBuilder map = TypicalMap({.w3i = info.Build(), .cameraLine = kUnlikeCameraLine, .withW3u = false});
+    MapBuilder map = TypicalMap({.w3i = info.Build(),
+                                 .cameraLine = kUnlikeCameraLine,
+                                 .fillerBytes = fillerBytes,
+                                 .fillerEntries = std::max<std::size_t>(8, fillerBytes / (128 * 1024)),
+                                 .withW3u = false});
     if (copiedWhole)
         map.Entry("war3map.doo", std::vector<std::uint8_t>(3000, 7)).Encrypted("war3map.doo", true);
     return map;

@@ -120,6 +120,6 @@ inline constexpr std::string_view kUnlikeCameraLine = "    call SetCameraBounds(
 // A typical map without war3map.w3u whose info and camera line differ from the templates', so
 // that an install rewrites both; its tileset 'l' is none the game ships. With copiedWhole, an
 // entry keyed by its place makes the install copy the map whole and compact the copy.
-MapBuilder MapUnlikeTheTemplates(bool copiedWhole = true);
+MapBuilder MapUnlikeTheTemplates(bool copiedWhole = true, std::size_t fillerBytes = 64 * 1024);
 
 } // namespace vornak::test
