@@ -1,7 +1,6 @@
 #include "archive/StormHandles.h"
 
 #include "base/FileOps.h"
-#include "base/Platform.h"
 
 #include <utility>
 

@@ -2,12 +2,8 @@
 
 // The StormLib handles of the archive layer, each closed on every path out, and the checks
 // made before StormLib is let near a map.
-#include "archive/ArchiveError.h"
 #include "archive/MpqStructureCheck.h"
 #include "archive/StormFailure.h"
-
-#include "base/Platform.h"
-#include "base/Retry.h"
 
 #include <StormLib.h>
 
@@ -75,26 +71,6 @@ private:
     HANDLE handle_ = nullptr;
     Access access_;
 };
-
-// Runs `call` again while the system refuses `file` for a reason that passes by itself (another
-// program holding it for a moment); the last refusal is thrown when it outlasts every wait.
-template <class Call>
-void RetryWhileHeld(const fs::path& file, Call call)
-{
-    fileops::Retry retry(fileops::Patience::Step);
-    for (;;) {
-        try {
-            call();
-            return;
-        } catch (const ArchiveError& error) {
-            const std::error_code code = error.code().category() == ArchiveCategory()
-                ? std::error_code(error.code().value(), std::system_category())
-                : error.code();
-            if (!platform::IsPassingRefusal(code, file) || !retry.WaitAgain())
-                throw;
-        }
-    }
-}
 
 class StormFile {
 public:

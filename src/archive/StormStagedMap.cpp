@@ -1,6 +1,7 @@
 #include "archive/StormStagedMap.h"
 
 #include "archive/ArchiveError.h"
+#include "archive/ArchiveRetry.h"
 #include "archive/ListFileText.h"
 #include "archive/MpqRebuild.h"
 #include "archive/StormMapSession.h"

@@ -1,12 +1,12 @@
 #include "install/InstallProcedure.h"
 
 #include "archive/ArchiveError.h"
+#include "archive/ArchiveRetry.h"
 #include "install/AppPaths.h"
 #include "install/CameraLineTransfer.h"
 #include "base/FileError.h"
 #include "base/FileOps.h"
 #include "base/Platform.h"
-#include "install/ArchiveRetry.h"
 #include "install/InstallError.h"
 #include "install/InstallTexts.h"
 #include "install/Leftovers.h"

@@ -1,10 +1,10 @@
 #include "install/StagedMapUpdate.h"
 
+#include "archive/ArchiveRetry.h"
 #include "archive/ListFileText.h"
 #include "base/FileOps.h"
 #include "base/FileError.h"
 #include "base/Platform.h"
-#include "install/ArchiveRetry.h"
 #include "install/InstallError.h"
 #include "install/Leftovers.h"
 #include "install/TroubleTexts.h"

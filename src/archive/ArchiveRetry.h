@@ -17,22 +17,35 @@ inline std::error_code SystemCodeOf(const std::error_code& code)
 }
 
 // Runs an archive call again while the system refuses `file` for a reason that passes by itself
-// (platform::IsPassingRefusal), as the file layer does its own steps. Returns false when the
-// refusal outlasted every wait, leaving the failure to the caller's words.
+// (platform::IsPassingRefusal: another program holding it for a moment), as the file layer does
+// its own steps. The last refusal is thrown when it outlasts every wait.
 template <class Call>
-bool RetryingArchive(const std::filesystem::path& file, Call call)
+void RetryWhileHeld(const std::filesystem::path& file, Call call)
 {
     fileops::Retry retry(fileops::Patience::Step);
     for (;;) {
         try {
             call();
-            return true;
+            return;
         } catch (const ArchiveError& error) {
-            if (!platform::IsPassingRefusal(SystemCodeOf(error.code()), file))
+            if (!platform::IsPassingRefusal(SystemCodeOf(error.code()), file) || !retry.WaitAgain())
                 throw;
-            if (!retry.WaitAgain())
-                return false;
         }
+    }
+}
+
+// As RetryWhileHeld, but returns false when the refusal outlasted every wait, leaving the
+// failure to the caller's words.
+template <class Call>
+bool RetryingArchive(const std::filesystem::path& file, Call call)
+{
+    try {
+        RetryWhileHeld(file, call);
+        return true;
+    } catch (const ArchiveError& error) {
+        if (platform::IsPassingRefusal(SystemCodeOf(error.code()), file))
+            return false;
+        throw;
     }
 }
 
