@@ -27,6 +27,7 @@ HANDLE StormMapSession::handle()
     if (!archive_) {
         archive_.emplace(Checked(map_, At("Opening")), Access::Read, At("Opening"), sectors_);
         namesLearned_ = false;
+        entries_.reset();
     }
     return archive_->get();
 }
@@ -122,8 +123,12 @@ const std::optional<std::vector<std::uint8_t>>& StormMapSession::ListText()
 
 std::vector<Found> StormMapSession::Entries()
 {
-    ListText();
-    return Scan(handle(), At("Listing"));
+    // The map does not change while it is open for reading: listed once, for the copy and its check.
+    if (!entries_) {
+        ListText();
+        entries_ = Scan(handle(), At("Listing"));
+    }
+    return *entries_;
 }
 
 ArchiveListing StormMapSession::List()

@@ -48,6 +48,7 @@ private:
     std::optional<StormArchive> archive_;
     bool namesLearned_ = false;
     std::optional<std::vector<std::uint8_t>> listText_;
+    std::optional<std::vector<Found>> entries_;
 };
 
 } // namespace vornak::storm

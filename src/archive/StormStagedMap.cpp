@@ -12,6 +12,7 @@
 #include <StormLib.h>
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 namespace vornak::storm {
@@ -161,15 +162,20 @@ std::unique_ptr<MapReader> StormStagedMap::Save()
 
 void StormStagedMap::CheckKept(StormMapSession& saved)
 {
-    const std::vector<Found> now = saved.Entries();
+    // By name: a map may hold thousands of entries, and a hostile one a name twice.
+    std::multimap<std::string, Found> now;
+    for (Found& found : saved.Entries())
+        now.emplace(found.name, std::move(found));
     for (const Found& entry : kept_) {
         const Where entryWhere = At("Checking the copy of", entry.name);
         // A copy in one pass keeps each entry's place in the block table; compaction moves them.
-        const auto same = [&](const Found& found) {
-            return found.name == entry.name && found.size == entry.size && found.storedSize == entry.storedSize &&
-                found.flags == entry.flags && (!rebuilt_ || found.block == entry.block);
+        const auto same = [&](const auto& named) {
+            const Found& found = named.second;
+            return found.size == entry.size && found.storedSize == entry.storedSize && found.flags == entry.flags &&
+                (!rebuilt_ || found.block == entry.block);
         };
-        if (std::none_of(now.begin(), now.end(), same))
+        const auto [first, last] = now.equal_range(entry.name);
+        if (std::none_of(first, last, same))
             Fail(entryWhere, "the entry is missing or changed in the copy", ERROR_FILE_CORRUPT);
         // An entry the library cannot read in the map either (encrypted, its name unknown) is
         // copied as it was; only one that reads there must read here.
