@@ -2,6 +2,7 @@
 // usable map. Each must give a correct install or a clear error that changes nothing.
 
 #include "InstallScene.h"
+#include "MapBuilder.h"
 #include "base/FileOps.h"
 #include "install/StagedMapUpdate.h"
 
@@ -66,7 +67,7 @@ class OddPath : public ::testing::TestWithParam<PathCase> {};
 TEST_P(OddPath, CorrectInstallOrCleanError)
 {
     const auto& param = GetParam();
-    InstallScene scene(TypicalMapBytes(64 * 1024), param.names);
+    InstallScene scene(MapUnlikeTheTemplates(false).Build(), param.names);
     const MapEntries before = ReadAllEntries(scene.mapPath(), scene.listFile());
     if (param.spoil)
         param.spoil(scene);
